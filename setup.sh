@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Installs what is missing from Debian's packages, configures and builds, then
+# runs one job:
+#   ./setup.sh run     build and run the main job (print every module's version)
+#   ./setup.sh test    build and pass the test suite
+#   ./setup.sh build   only build
+# Environment: BUILD_DIR (default build), TESSIVAR_SANITIZE=1 builds with
+# AddressSanitizer and UndefinedBehaviorSanitizer (default folder build-sanitize).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+job=${1:-build}
+shift || true
+sanitize=${TESSIVAR_SANITIZE:-0}
+if [ "$sanitize" = 1 ]; then
+  build_dir=${BUILD_DIR:-build-sanitize}
+else
+  build_dir=${BUILD_DIR:-build}
+fi
+
+packages=(g++ gcc cmake ninja-build pkgconf binutils libcjson-dev libiniparser-dev
+          libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  if [ "$(id -u)" = 0 ]; then sudo=(); else sudo=(sudo); fi
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B "$build_dir" -G Ninja -DTESSIVAR_SANITIZE="$([ "$sanitize" = 1 ] && echo ON || echo OFF)" >/dev/null
+cmake --build "$build_dir" -j "$(nproc)"
+
+case "$job" in
+  build) ;;
+  run)
+    "$build_dir/tessivar" --version "$@"
+    ;;
+  test)
+    ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" "$@"
+    ;;
+  *)
+    echo "usage: ./setup.sh run|test|build" >&2
+    exit 2
+    ;;
+esac

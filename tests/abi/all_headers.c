@@ -1,0 +1,19 @@
+/* Body of the C99 host: the includes of every installed header are put in
+ * front of it by the install test. Calls one function of each module so the
+ * program links and runs against the installed shared library. */
+#include <stdio.h>
+#include <string.h>
+#include <tessivar/tessivar.h>
+
+int main(void)
+{
+    const char *versions[] = {logVersion(), iniVersion(), getKtMathLibVersion()};
+    size_t i;
+    for (i = 0; i < sizeof versions / sizeof versions[0]; ++i) {
+        if (versions[i] == NULL || strstr(versions[i], " version ") == NULL) {
+            return 1;
+        }
+        printf("%s\n", versions[i]);
+    }
+    return 0;
+}
