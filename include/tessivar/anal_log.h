@@ -37,7 +37,8 @@ typedef struct LogConf {
 } LogConf;
 
 /* Formats and emits one log line. Returns the length of the line, or 0 when
- * the level filtered it out. */
+ * the level filtered it out. A line is at most 1023 characters: a longer one
+ * is cut and still ends with its line end. Null texts print as empty. */
 TESSIVAR_API int __print_log(const char *function, int line, int level, const char *module,
                              const char *format, ...) TESSIVAR_PRINTF(5, 6);
 

@@ -10,9 +10,10 @@
 
 TESSIVAR_BEGIN_C
 
-/* Reads the configuration file (path may be null), falls back to level
- * defaultLevel when it cannot be read, and applies the recording switch
- * through the handler. Returns 0. */
+/* Starts afresh (nothing of a previous start carries over): reads the
+ * configuration file (path may be null: no file), falls back to level
+ * defaultLevel, no recording and folder "." when it cannot be read, and
+ * applies the recording switch through the handler (may be null). Returns 0. */
 TESSIVAR_API int kt_log_new(const char *cfgFile, LogCfgChangeFunc cfgChange, int defaultLevel);
 
 /* Switches recording off through the handler. Returns 0. */
