@@ -1,0 +1,194 @@
+// FIR filter.
+//
+// Per sample: the newest input goes into a circular history at xIndex (which
+// counts down), and y = sum_k b[k] * xBuf[(xIndex + k) mod L] is taken in two
+// straight runs, from xIndex to the end of the history and then the wrapped
+// remainder from slot 0, so there is neither a modulo nor a branch inside
+// the loops. The sum is accumulated in long double (the x87 80-bit format,
+// 64-bit mantissa, on x86; on a platform whose long double is no wider than
+// double the last bits may differ) and rounded to double once.
+//
+// Whole array: out[t] = sum_k b[k] * x~[t+d-k], x~ being the input extended
+// by its edge values. The middle is one convolution of the input; the first
+// 2(L-1) and last d outputs come from two short convolutions of
+// edge-extended copies of the head and tail.
+#include "tessivar/fir_filter.h"
+
+#include <cstdlib>
+
+#include "common/log_macros.hpp"
+#include "filter/filter.hpp"
+#include "tessivar/conv.h"
+
+namespace tessivar::filter {
+namespace {
+
+constexpr const char *kFirTag = "fir_filter";
+
+// The filter as a FIR, or null.
+FirFilter *asFir(SignalFilter *filter) { return kindOf<FirFilter>(filter, SIGNAL_FILTER_FIR); }
+
+// A FIR whose coefficients and history are all there (created, or a
+// complete static definition).
+bool isComplete(const FirFilter *fir)
+{
+    return fir->numData != nullptr && fir->xBuf != nullptr && fir->num_num >= 1 && fir->xLen >= fir->num_num;
+}
+
+void clearFir(FirFilter *fir, double x0)
+{
+    fillHistory(fir->xBuf, fir->xLen, x0);
+    fir->xIndex = fir->xLen - 1;
+}
+
+}  // namespace
+}  // namespace tessivar::filter
+
+using namespace tessivar;
+using namespace tessivar::filter;
+
+extern "C" SignalFilter *newFirFilter(const FirFilterConf *conf)
+{
+    if (conf == nullptr || conf->name == nullptr || conf->numData == nullptr || conf->num_num < 1) {
+        TV_LOGE(kFirTag, "%s", kBadInput);
+        return nullptr;
+    }
+    TV_LOGT(kFirTag, "new %s, %d taps", conf->name, conf->num_num);
+    const int32_t taps = conf->num_num;
+    BlockLayout layout(sizeof(FirFilter));
+    const std::size_t coefAt = layout.reserve<double>(taps);
+    const std::size_t historyAt = layout.reserve<double>(taps);
+    FirFilter *fir = allocateFilter<FirFilter>(layout, SIGNAL_FILTER_FIR, conf->name, conf->dataPath);
+    if (fir == nullptr) return nullptr;
+
+    double *b = blockArray<double>(fir, coefAt);
+    for (int32_t k = 0; k < taps; ++k) b[k] = conf->numData[k] * conf->gain;
+    fir->numData = b;
+    fir->num_num = taps;
+    fir->xLen = taps;
+    fir->xBuf = blockArray<double>(fir, historyAt);
+    initFirFilter(&fir->head);
+    return &fir->head;
+}
+
+extern "C" int delFirFilter(SignalFilter **filter)
+{
+    if (filter == nullptr || *filter == nullptr) return -1;
+    TV_LOGT(kFirTag, "delete %s", nameOf(*filter));
+    return releaseFilter(filter);
+}
+
+extern "C" int initFirFilter(SignalFilter *filter)
+{
+    FirFilter *fir = asFir(filter);
+    if (fir == nullptr || !isComplete(fir)) {
+        TV_LOGE(kFirTag, "%s", kBadInput);
+        return -1;
+    }
+    TV_LOGT(kFirTag, "init %s", nameOf(filter));
+    filter->doFilter = doFirFilter;
+    filter->delay = fir->num_num / 2;
+    filter->gainDC = 0.0;  // no output history to prime
+    filter->clearPending = 1;
+    return 0;
+}
+
+extern "C" int initFirFilterCustom(SignalFilter *filter, double x0, double y0)
+{
+    (void)y0;
+    FirFilter *fir = asFir(filter);
+    if (fir == nullptr || !isComplete(fir)) {
+        TV_LOGE(kFirTag, "%s", kBadInput);
+        return -1;
+    }
+    TV_LOGT(kFirTag, "init %s at %f", nameOf(filter), x0);
+    filter->doFilter = doFirFilter;
+    filter->delay = fir->num_num / 2;
+    clearFir(fir, x0);
+    return 0;
+}
+
+extern "C" double doFirFilter(SignalFilter *filter, double x)
+{
+    FirFilter *fir = asFir(filter);
+    if (fir == nullptr) return x;
+    if (filter->clearPending == 1) {
+        clearFir(fir, x);
+        filter->clearPending = 0;
+    }
+    const double *b = fir->numData;
+    const double *h = fir->xBuf;
+    const int32_t taps = fir->num_num;
+    const int32_t at = fir->xIndex;
+    fir->xBuf[at] = x;
+
+    // b[k] meets slot at + k up to the end of the history, then slot
+    // k - (xLen - at) from the start.
+    const int32_t direct = fir->xLen - at < taps ? fir->xLen - at : taps;
+    long double s = 0.0L;
+    for (int32_t k = 0; k < direct; ++k) s += static_cast<long double>(b[k]) * h[at + k];
+    for (int32_t k = direct, j = 0; k < taps; ++k, ++j) s += static_cast<long double>(b[k]) * h[j];
+
+    fir->xIndex = at == 0 ? fir->xLen - 1 : at - 1;
+    return filter->gain * static_cast<double>(s);
+}
+
+extern "C" int doFirFilterNotRealTime(SignalFilter *filter, const double *in, double *out, int32_t n)
+{
+    FirFilter *fir = asFir(filter);
+    if (fir == nullptr || in == nullptr || out == nullptr || !isComplete(fir)) {
+        TV_LOGE(kFirTag, "%s invalid parm", nameOf(filter));
+        return -1;
+    }
+    const int32_t taps = fir->num_num;
+    const int32_t d = filter->delay;
+    const int32_t p = taps - 1;
+    if (d < 0 || d > taps) {
+        TV_LOGE(kFirTag, "%s invalid delay", nameOf(filter));
+        return -1;
+    }
+    if (n < taps) {
+        TV_LOGE(kFirTag, "%s input to small: %d", nameOf(filter), n);
+        return -1;
+    }
+    OutputStage stage(in, out, n);
+    if (!stage.ready()) {
+        TV_LOGE(kFirTag, "%s malloc error.", nameOf(filter));
+        return -1;
+    }
+    if (d > p) {
+        TV_LOGE(kFirTag, "%s invalid delay", nameOf(filter));
+        return -1;
+    }
+    if (n < int64_t(d) + 2 * int64_t(p)) {
+        TV_LOGE(kFirTag, "%s input too small:%d", nameOf(filter), n);
+        return -1;
+    }
+
+    // Scratch: head input A and its output B (d + 3P each), tail input C and
+    // its output D (d + P each).
+    const int32_t headLen = d + 3 * p;
+    const int32_t tailLen = d + p;
+    double *scratch = static_cast<double *>(std::calloc(static_cast<std::size_t>(2 * (headLen + tailLen)) + 1, sizeof(double)));
+    if (scratch == nullptr) {
+        TV_LOGE(kFirTag, "%s malloc error.", nameOf(filter));
+        return -1;
+    }
+    double *headIn = scratch;
+    double *headOut = headIn + headLen;
+    double *tailIn = headOut + headLen;
+    double *tailOut = tailIn + tailLen;
+    extendHead(in, p, headLen, headIn);
+    extendTail(in, n, p, d, tailIn);
+
+    const double *b = fir->numData;
+    double *work = stage.work();
+    convWinograd(headIn, headLen, b, taps, headOut);
+    convWinograd(in + p + d, n - d - p, b, taps, work + p);
+    convWinograd(tailIn, tailLen, b, taps, tailOut);
+    // The first P middle outputs lacked history: the head replaces them.
+    for (int32_t t = 0; t < 2 * p; ++t) work[t] = headOut[d + p + t];
+    for (int32_t t = 0; t < d; ++t) work[n - d + t] = tailOut[p + t];
+    std::free(scratch);
+    return stage.finish(filter->gain);
+}

@@ -1,0 +1,275 @@
+// FIR filter and its convolution helpers: priming, the impulse response,
+// the whole-array path (lag removal, edge extension, refusal lengths,
+// in-place use) and convWinograd's order of operations.
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "filter/filter_test_util.hpp"
+#include "support/log_capture.hpp"
+
+namespace tessivar::test {
+namespace {
+
+// --- convolution helpers -----------------------------------------------------
+
+TEST(Conv, WinogradAddsTheFirstNSamplesOfTheFullConvolution)
+{
+    // x = 1 2 3 4 with h = 1 10 100: full convolution 1, 12, 123, 234, ...
+    const double x[] = {1, 2, 3, 4};
+    const double odd[] = {1, 10, 100};
+    double y[5] = {1000, 1000, 1000, 1000, -7};  // y[4] guards the end
+    EXPECT_EQ(convWinograd(x, 4, odd, 3, y), 4);
+    EXPECT_EQ(y[0], 1001);
+    EXPECT_EQ(y[1], 1012);
+    EXPECT_EQ(y[2], 1123);
+    EXPECT_EQ(y[3], 1234);
+    EXPECT_EQ(y[4], -7);
+
+    // Even length: h = 1 10 gives 1, 12, 23, 34.
+    const double even[] = {1, 10};
+    double z[4] = {};
+    EXPECT_EQ(convWinograd(x, 4, even, 2, z), 4);
+    EXPECT_EQ(z[0], 1);
+    EXPECT_EQ(z[1], 12);
+    EXPECT_EQ(z[2], 23);
+    EXPECT_EQ(z[3], 34);
+}
+
+TEST(Conv, WinogradWithFewerSamplesThanTapsStaysInside)
+{
+    // n = 2, m = 4: y = 1, 2 + 10 = 12; nothing read or written beyond.
+    const double x[] = {1, 2};
+    const double h[] = {1, 10, 100, 1000};
+    double y[3] = {0, 0, -7};
+    EXPECT_EQ(convWinograd(x, 2, h, 4, y), 2);
+    EXPECT_EQ(y[0], 1);
+    EXPECT_EQ(y[1], 12);
+    EXPECT_EQ(y[2], -7);
+    double one[2] = {0, -7};
+    EXPECT_EQ(convWinograd(x, 1, h, 4, one), 1);
+    EXPECT_EQ(one[0], 1);
+    EXPECT_EQ(one[1], -7);
+}
+
+TEST(Conv, WinogradRoundsInItsOwnOrder)
+{
+    // For the pair (0.1, 0.2) and x[0] = 1, y[0] is (0 - 1)*0.2 + 1*(0.1 + 0.2):
+    // 0.1 + 0.2 rounds up to 0.30000000000000004, and subtracting 0.2 from
+    // it is exact, so y[0] = 0.30000000000000004 - 0.2, not 0.1.
+    const double x[] = {1};
+    const double h[] = {0.1, 0.2};
+    double y[1] = {0};
+    convWinograd(x, 1, h, 2, y);
+    const volatile double s = 0.1 + 0.2;
+    EXPECT_EQ(y[0], s - 0.2);
+    EXPECT_NE(y[0], 0.1);
+}
+
+TEST(Conv, ValidWritesOneOutputPerFullOverlap)
+{
+    const double x[] = {1, 2, 3, 4};
+    const double h[] = {1, 10, 100};
+    double y[3] = {5, 5, -7};
+    // y[0] = 1*3 + 10*2 + 100*1, y[1] = 1*4 + 10*3 + 100*2.
+    EXPECT_EQ(convValid(x, 4, h, 3, y), 2);
+    EXPECT_EQ(y[0], 123);
+    EXPECT_EQ(y[1], 234);
+    EXPECT_EQ(y[2], -7);
+}
+
+TEST(Conv, RefusesBadArguments)
+{
+    const double x[] = {1, 2};
+    const double h[] = {1, 2, 3};
+    double y[3] = {};
+    EXPECT_EQ(convValid(x, 2, h, 3, y), -1);  // n < m
+    EXPECT_EQ(convValid(nullptr, 2, h, 1, y), -1);
+    EXPECT_EQ(convValid(x, 2, h, 0, y), -1);
+    EXPECT_EQ(convWinograd(x, 2, nullptr, 3, y), -1);
+    EXPECT_EQ(convWinograd(x, -1, h, 3, y), -1);
+    EXPECT_EQ(convWinograd(x, 2, h, 0, y), -1);
+    EXPECT_EQ(convWinograd(x, 0, h, 3, y), 0);
+}
+
+// --- per-sample path ----------------------------------------------------------
+
+TEST(FirFilter, PrimingAndImpulseResponse)
+{
+    const std::vector<double> b = {1, 2, 3};
+    FirFilterConf conf = firConf(b, 2.0);
+    FilterPtr f = makeFilter(&conf);
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(f->type, SIGNAL_FILTER_FIR);
+    EXPECT_EQ(f->gain, 1.0);  // the record's gain sits in the coefficients
+    EXPECT_EQ(f->gainDC, 0.0);
+    EXPECT_EQ(getSignalFilterDelay(f.get()), 1);
+
+    // A first sample of 0 primes with zeros: the impulse response follows,
+    // 2*b, then 0 once the impulse has left the history.
+    EXPECT_EQ(feed(f.get(), {0, 1, 0, 0, 0}), (std::vector<double>{0, 2, 4, 6, 0}));
+
+    // A first sample of 5 primes with 5: 5 * 2 * (1 + 2 + 3) at once.
+    initSignalFilter(f.get());
+    EXPECT_EQ(doSignalFilter(f.get(), 5), 60);
+    EXPECT_EQ(doSignalFilter(f.get(), 5), 60);
+}
+
+TEST(FirFilter, SingleTap)
+{
+    const std::vector<double> b = {0.5};
+    FirFilterConf conf = firConf(b, 3.0);
+    FilterPtr f = makeFilter(&conf);
+    EXPECT_EQ(getSignalFilterDelay(f.get()), 0);
+    EXPECT_EQ(doSignalFilter(f.get(), 4), 6);
+    EXPECT_EQ(doSignalFilter(f.get(), -2), -3);
+    const double in[] = {2, 4, 8};
+    double out[3] = {};
+    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in, out, 1), 0);
+    EXPECT_EQ(out[0], 3);
+    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in, out, 3), 0);
+    EXPECT_EQ(out[2], 12);
+}
+
+TEST(FirFilter, CustomInitPrimesAtOnceAndKeepsPendingPriming)
+{
+    const std::vector<double> b = {1, 1, 1};
+    FirFilterConf conf = firConf(b);
+    FilterPtr f = makeFilter(&conf);
+    // Never fed: clearPending stays 1, so the first sample primes again.
+    EXPECT_EQ(initSignalFilterCustom(f.get(), 10, 99), 0);
+    EXPECT_EQ(f->clearPending, 1);
+    EXPECT_EQ(doSignalFilter(f.get(), 2), 6);
+    // Once running, a custom init primes at once: 1 + 10 + 10.
+    EXPECT_EQ(initSignalFilterCustom(f.get(), 10, 0), 0);
+    EXPECT_EQ(doSignalFilter(f.get(), 1), 21);
+}
+
+// --- whole-array path ---------------------------------------------------------
+
+const std::vector<double> kFive = {0.1, -0.3, 1.2, 0.45, -0.2};
+
+TEST(FirFilterWholeArray, FiveTapsEqualTheShiftedPerSampleResponse)
+{
+    FirFilterConf conf = firConf(kFive, 1.5);
+    FilterPtr f = makeFilter(&conf);
+    ASSERT_EQ(getSignalFilterDelay(f.get()), 2);
+    const std::vector<double> in = {3, -1, 4, 1, -5, 9, 2, 6, -5, 3, 5, 8};
+    std::vector<double> out(in.size());
+    ASSERT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), out.data(), 12), 0);
+
+    // A fresh copy fed in[0..11], then in[11] twice; its first two outputs
+    // are dropped.
+    FilterPtr copy = makeFilter(&conf);
+    std::vector<double> fed = in;
+    fed.push_back(in.back());
+    fed.push_back(in.back());
+    const std::vector<double> stream = feed(copy.get(), fed);
+    for (std::size_t t = 0; t < in.size(); ++t) EXPECT_NEAR(out[t], stream[t + 2], 1e-13) << t;
+}
+
+TEST(FirFilterWholeArray, RefusalLengths)
+{
+    LogCapture log;
+    FirFilterConf conf = firConf(kFive, 1.0, "five");
+    FilterPtr f = makeFilter(&conf);
+    std::vector<double> in(12, 1.0);
+    std::vector<double> out(12, 7.0);
+    // d + 2P = 10: n = 9 is refused after out was cleared.
+    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), out.data(), 9), -1);
+    EXPECT_TRUE(log.contains("five input too small:9"));
+    EXPECT_EQ(out[0], 0.0);
+    EXPECT_EQ(out[8], 0.0);
+    EXPECT_EQ(out[9], 7.0);
+    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), out.data(), 10), 0);
+    // n = L - 1 is refused before anything is written.
+    std::fill(out.begin(), out.end(), 7.0);
+    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), out.data(), 4), -1);
+    EXPECT_TRUE(log.contains("five input to small: 4"));
+    EXPECT_EQ(out[0], 7.0);
+}
+
+TEST(FirFilterWholeArray, DelayLimits)
+{
+    LogCapture log;
+    FirFilterConf conf = firConf(kFive, 1.0, "five");
+    FilterPtr f = makeFilter(&conf);
+    std::vector<double> in = testSignal(40);
+    std::vector<double> out(40, 7.0);
+    // d = L passes the first check but not d <= P: out is cleared.
+    setSignalFilterDelay(f.get(), 5);
+    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), out.data(), 40), -1);
+    EXPECT_EQ(log.count("five invalid delay"), 1);
+    EXPECT_EQ(out[0], 0.0);
+    // d = L + 1 is refused at once.
+    std::fill(out.begin(), out.end(), 7.0);
+    setSignalFilterDelay(f.get(), 6);
+    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), out.data(), 40), -1);
+    EXPECT_EQ(log.count("five invalid delay"), 2);
+    EXPECT_EQ(out[0], 7.0);
+    // d = 0: plain filtering with the input extended by in[0] on the left.
+    setSignalFilterDelay(f.get(), 0);
+    ASSERT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), out.data(), 40), 0);
+    FilterPtr copy = makeFilter(&conf);
+    const std::vector<double> stream = feed(copy.get(), in);
+    for (std::size_t t = 0; t < in.size(); ++t) EXPECT_NEAR(out[t], stream[t], 1e-12) << t;
+}
+
+TEST(FirFilterWholeArray, InPlaceGivesTheSameValuesAndReturnsOne)
+{
+    FirFilterConf conf = firConf(kFive, 0.75);
+    FilterPtr f = makeFilter(&conf);
+    const std::vector<double> in = testSignal(64);
+    std::vector<double> separate(in.size());
+    ASSERT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), separate.data(), 64), 0);
+    std::vector<double> inPlace = in;
+    ASSERT_EQ(doSignalFilterNotRealTime(f.get(), inPlace.data(), inPlace.data(), 64), 1);
+    EXPECT_EQ(inPlace, separate);
+    // In place and refused: the array is left as it was.
+    std::vector<double> shortOne = in;
+    shortOne.resize(9);
+    const std::vector<double> before = shortOne;
+    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), shortOne.data(), shortOne.data(), 9), -1);
+    EXPECT_EQ(shortOne, before);
+}
+
+TEST(FirFilterWholeArray, LeavesTheRealTimeStateAlone)
+{
+    FirFilterConf conf = firConf(kFive);
+    FilterPtr a = makeFilter(&conf);
+    FilterPtr b = makeFilter(&conf);
+    const std::vector<double> x = testSignal(30);
+    std::vector<double> scratch(x.size());
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (i == 10) doSignalFilterNotRealTime(a.get(), x.data(), scratch.data(), 30);
+        EXPECT_EQ(doSignalFilter(a.get(), x[i]), doSignalFilter(b.get(), x[i])) << i;
+    }
+}
+
+TEST(FirFilter, BadInput)
+{
+    LogCapture log;
+    const std::vector<double> b = {1, 2};
+    FirFilterConf conf = firConf(b);
+    conf.numData = nullptr;
+    EXPECT_EQ(newFirFilter(&conf), nullptr);
+    conf = firConf(b);
+    conf.num_num = 0;
+    EXPECT_EQ(newFirFilter(&conf), nullptr);
+    EXPECT_EQ(newFirFilter(nullptr), nullptr);
+    EXPECT_EQ(log.count("Input parameter exception."), 3);
+
+    conf = firConf(b, 1.0, "two");
+    FilterPtr f = makeFilter(&conf);
+    double out[4] = {};
+    EXPECT_EQ(doFirFilterNotRealTime(f.get(), nullptr, out, 4), -1);
+    EXPECT_EQ(doFirFilterNotRealTime(nullptr, out, out, 4), -1);
+    EXPECT_TRUE(log.contains("two invalid parm"));
+    EXPECT_EQ(doFirFilter(nullptr, 3.5), 3.5);
+    EXPECT_EQ(initFirFilter(nullptr), -1);
+    EXPECT_EQ(initFirFilterCustom(nullptr, 0, 0), -1);
+    EXPECT_EQ(delFirFilter(nullptr), -1);
+}
+
+}  // namespace
+}  // namespace tessivar::test
