@@ -19,7 +19,7 @@ else
 fi
 
 packages=(g++ gcc cmake ninja-build pkgconf binutils libcjson-dev libiniparser-dev
-          libgtest-dev libgmock-dev libbenchmark-dev python3-numpy python3-scipy)
+          libgtest-dev libgmock-dev libbenchmark-dev libsoxr-dev python3-numpy python3-scipy)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

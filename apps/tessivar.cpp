@@ -1,12 +1,18 @@
-// tessivar: the command-line host of the library.
+// tessivar: the command-line host of the library, built on its public C
+// interface only.
 //
-//   tessivar --version    prints the version text of every module
-//
-// Uses the public C interface only.
+//   tessivar --version             the version text of every module
+//   tessivar simulate OUT [...]    a synthetic patient as a WFDB record
+//   tessivar eval RECORD... [...]  beat-by-beat detection statistics
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include <tessivar/tessivar.h>
+
+#include "args.hpp"
+#include "commands.hpp"
+#include "records/wfdb.hpp"
 
 namespace {
 
@@ -16,6 +22,10 @@ void printVersions()
         logVersion(),
         iniVersion(),
         getKtMathLibVersion(),
+        signalFilterVersion(),
+        linearSplineVersion(),
+        paceRemoveVersion(),
+        jsonVersion(),
     };
     for (const char *v : versions) std::printf("%s\n", v);
 }
@@ -23,22 +33,40 @@ void printVersions()
 void printUsage(std::FILE *to)
 {
     std::fprintf(to,
-                 "usage: tessivar --version    print the version text of every module\n"
-                 "       tessivar --help       this text\n");
+                 "usage: tessivar --version\n"
+                 "       tessivar simulate OUT [--fs 1000|2000] [--seconds S] [--seed N] [--hr BPM] [--hrv F]\n"
+                 "                [--resp BRPM] [--pace] [--wander] [--emg UV] [--mains UV] [--mains-hz HZ]\n"
+                 "                [--lead-off]\n"
+                 "       tessivar eval RECORD... [--ref atr] [--test qrs] [--window-ms 150] [--learning-s 300]\n");
 }
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        printVersions();
-        return 0;
+    using namespace tessivar::cli;
+    const char *command = argc > 1 ? argv[1] : "";
+    try {
+        if (std::strcmp(command, "--version") == 0 || std::strcmp(command, "version") == 0) {
+            printVersions();
+            return 0;
+        }
+        if (std::strcmp(command, "--help") == 0 || std::strcmp(command, "-h") == 0) {
+            printUsage(stdout);
+            return 0;
+        }
+        if (std::strcmp(command, "simulate") == 0) return commandSimulate(argc, argv, 2);
+        if (std::strcmp(command, "eval") == 0) return commandEval(argc, argv, 2);
+        printUsage(stderr);
+        return 2;
+    } catch (const UsageError &e) {
+        std::fprintf(stderr, "tessivar %s: %s\n", command, e.what());
+        return 2;
+    } catch (const tessivar::records::RecordError &e) {
+        std::fprintf(stderr, "tessivar %s: %s\n", command, e.what());
+        return 1;
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "tessivar %s: %s\n", command, e.what());
+        return 1;
     }
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
-        printUsage(stdout);
-        return 0;
-    }
-    printUsage(stderr);
-    return 2;
 }

@@ -1,0 +1,57 @@
+#include "records/beat_compare.hpp"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace tessivar::records {
+
+double BeatCounts::sensitivity() const { return tp + fn == 0 ? 1.0 : double(tp) / double(tp + fn); }
+
+double BeatCounts::positivePredictivity() const { return tp + fp == 0 ? 1.0 : double(tp) / double(tp + fp); }
+
+BeatCounts &BeatCounts::operator+=(const BeatCounts &o)
+{
+    tp += o.tp;
+    fn += o.fn;
+    fp += o.fp;
+    return *this;
+}
+
+BeatCounts compareBeats(const std::vector<int64_t> &reference, const std::vector<int64_t> &detected,
+                        const CompareOptions &options)
+{
+    // Window and learning period in samples; a tiny tolerance keeps a
+    // difference of exactly 150 ms inside the window despite rounding.
+    const double window = options.windowMs * options.fs / 1000.0 + 1e-9;
+    const double start = options.learningS * options.fs;
+    std::vector<bool> used(detected.size(), false);
+    BeatCounts c;
+    size_t first = 0;  // first detected beat that can still match
+    for (int64_t r : reference) {
+        while (first < detected.size() && double(detected[first]) < double(r) - window) ++first;
+        // The nearest unused detected beat within the window; on a tie the
+        // earlier one.
+        size_t best = detected.size();
+        double bestDistance = 0.0;
+        for (size_t d = first; d < detected.size() && double(detected[d]) <= double(r) + window; ++d) {
+            if (used[d]) continue;
+            const double distance = std::fabs(double(detected[d] - r));
+            if (best == detected.size() || distance < bestDistance) {
+                best = d;
+                bestDistance = distance;
+            }
+        }
+        const bool counted = double(r) >= start;
+        if (best != detected.size()) {
+            used[best] = true;
+            if (counted) ++c.tp;
+        } else if (counted) {
+            ++c.fn;
+        }
+    }
+    for (size_t d = 0; d < detected.size(); ++d)
+        if (!used[d] && double(detected[d]) >= start) ++c.fp;
+    return c;
+}
+
+}  // namespace tessivar::records

@@ -1,0 +1,28 @@
+cmake_minimum_required(VERSION 3.18)
+# The command-line program end to end: simulate a record, evaluate its true
+# beats against themselves, and the one-line errors of bad input.
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+
+function(run expect_rc expect_text)
+  execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT rc EQUAL expect_rc)
+    message(FATAL_ERROR "tessivar ${ARGN}: exit ${rc}, expected ${expect_rc}\n${out}\n${err}")
+  endif()
+  string(FIND "${out}${err}" "${expect_text}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "tessivar ${ARGN}: output lacks '${expect_text}':\n${out}\n${err}")
+  endif()
+endfunction()
+
+run(0 "sim: " simulate ${WORK_DIR}/sim --seconds 400 --hr 60 --pace)
+run(0 "gross" eval ${WORK_DIR}/sim --test atr)
+# 400 s at about 60 beats per minute, 300 s of learning: about 100 counted beats, all matched.
+run(0 "100.00   100.00" eval ${WORK_DIR}/sim --test atr)
+run(1 "cannot open" eval ${WORK_DIR}/missing)
+run(2 "unknown option --bogus" simulate ${WORK_DIR}/x --bogus)
+run(2 "--fs must be 1000 or 2000" simulate ${WORK_DIR}/x --fs 500)
+run(2 "takes a number" simulate ${WORK_DIR}/x --hr fast)
+run(2 "usage:" no-such-command)
+file(WRITE ${WORK_DIR}/bad.hea "bad 1 1000 10\nbad.dat 99 200 16 0 0 0 0 I\n")
+run(1 "bad.hea: unsupported signal format '99'" eval ${WORK_DIR}/bad)
