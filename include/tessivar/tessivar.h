@@ -5,10 +5,22 @@
 #include "tessivar_export.h"
 
 #include "anal_log.h"
+#include "avg_filter.h"
+#include "avg_lp_filter.h"
 #include "common.h"
+#include "conv.h"
+#include "fir_filter.h"
+#include "iir_comb_filter.h"
+#include "integer_filter.h"
 #include "kt_array.h"
+#include "kt_dsp.h"
 #include "kt_log.h"
+#include "linear_spline.h"
 #include "lmini.h"
+#include "lmjson.h"
 #include "maxMinMeanMedianAbsOfArray.h"
+#include "nonlinear_notch_filter.h"
+#include "pace_remove.h"
+#include "signal_filter.h"
 
 #endif /* TESSIVAR_TESSIVAR_H */
