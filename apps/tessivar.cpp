@@ -26,6 +26,10 @@ void printVersions()
         linearSplineVersion(),
         paceRemoveVersion(),
         jsonVersion(),
+        ecgPreprocessVersion(),
+        singalQualityVersion(),
+        respVersion(),
+        beatDetectVersion(),
     };
     for (const char *v : versions) std::printf("%s\n", v);
 }

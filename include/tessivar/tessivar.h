@@ -7,9 +7,12 @@
 #include "anal_log.h"
 #include "avg_filter.h"
 #include "avg_lp_filter.h"
+#include "beat_detect.h"
 #include "common.h"
 #include "conv.h"
+#include "ecg_preprocess.h"
 #include "fir_filter.h"
+#include "hr_calc.h"
 #include "iir_comb_filter.h"
 #include "integer_filter.h"
 #include "kt_array.h"
@@ -21,6 +24,8 @@
 #include "maxMinMeanMedianAbsOfArray.h"
 #include "nonlinear_notch_filter.h"
 #include "pace_remove.h"
+#include "resp.h"
+#include "sig_quality.h"
 #include "signal_filter.h"
 
 #endif /* TESSIVAR_TESSIVAR_H */

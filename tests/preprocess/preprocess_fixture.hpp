@@ -1,0 +1,154 @@
+// Shared pieces of the front-end tests: a host that records its callbacks, a
+// default configuration (1000 counts per millivolt, so counts are
+// microvolts), frame helpers and a temporary folder.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "preprocess/ecg_preprocess.hpp"
+#include "support/log_capture.hpp"
+#include "tessivar/ecg_preprocess.h"
+
+namespace tessivar::test {
+
+// Everything the host's callbacks saw, in order, as "name:args" texts.
+struct HostRecord {
+    std::vector<std::string> events;
+    std::vector<const char *> qualityPointers;
+
+    static HostRecord &get()
+    {
+        static HostRecord record;
+        return record;
+    }
+    static void add(const std::string &e) { get().events.push_back(e); }
+    int count(const std::string &e) const
+    {
+        int n = 0;
+        for (const auto &x : events) n += x == e ? 1 : 0;
+        return n;
+    }
+
+    static void onFilterSetting(const char *b, const char *l, const char *e)
+    {
+        add(std::string("filter:") + b + "," + l + "," + e);
+    }
+    static void onHrLead(const char *lead) { add(std::string("hrLead:") + lead); }
+    static void onHeartBeat() { add("beat"); }
+    static void onHeartRate(int rate) { add("hr:" + std::to_string(rate)); }
+    static void onRespRate(int rate) { add("resp:" + std::to_string(rate)); }
+    static void onQuality(const char *q)
+    {
+        get().qualityPointers.push_back(q);
+        add(std::string("quality:") + q);
+    }
+    static void onStatus(const char *key, const char *value) { add(std::string("status:") + key + "=" + value); }
+};
+
+inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "SLR", int fs = 1000)
+{
+    PreprocessConf c{};
+    c.fs = fs;
+    c.lsbMv = 1000;
+    c.paceFilter = 0;
+    c.paceInhib = 0;
+    c.paceRemoveMs = 0;
+    c.wireType = wire;
+    c.dataType = data;
+    c.hrLead = "II";
+    c.respLead = "II";
+    c.debugCfgFile = nullptr;
+    c.printFunc = nullptr;  // the test's log capture keeps the lines
+    c.onFilterSetting = HostRecord::onFilterSetting;
+    c.onHrLead = HostRecord::onHrLead;
+    c.onHeartBeat = HostRecord::onHeartBeat;
+    c.onHeartRate = HostRecord::onHeartRate;
+    c.onRespRate = HostRecord::onRespRate;
+    c.onQuality = HostRecord::onQuality;
+    c.onStatus = HostRecord::onStatus;
+    c.qrsMethod = 0;
+    return c;
+}
+
+// A folder of its own under the system's temporary folder, removed with
+// everything in it at the end.
+class TempDir {
+public:
+    TempDir()
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "tessivar_fe_XXXXXX").string();
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::string &path() const { return path_; }
+    std::string file(const std::string &name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+inline void writeText(const std::string &path, const std::string &text)
+{
+    std::ofstream f(path, std::ios::trunc);
+    f << text;
+}
+
+inline std::vector<char> readBytes(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    return std::vector<char>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+// Fixture: a log capture for the whole test, the host record cleared, and
+// the library stopped and its test knobs put back afterwards.
+class FrontEnd : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        HostRecord::get() = HostRecord{};
+        setSubUv(0);
+    }
+    void TearDown() override
+    {
+        ecgPreprocessDenit();
+        setSubUv(3);
+        monitor().allocate = std::calloc;
+    }
+
+    int start(const PreprocessConf &conf) { return ecgPreprocessInit(&conf); }
+
+    // Runs frames (each getCurInFrame() words) and returns the output frames;
+    // output words never written keep the value kUnwritten.
+    static constexpr int kUnwritten = 0x7eadbeef;
+    std::vector<int> run(const std::vector<int> &in, int *rc = nullptr)
+    {
+        const int inSize = getCurInFrame();
+        const int frames = inSize > 0 ? int(in.size()) / inSize : 0;
+        std::vector<int> out(size_t(frames) * size_t(getCurOutFrame()) + 4, kUnwritten);
+        const int r = ecgPreprocessDoPreprocess(frames, in.data(), out.data());
+        if (rc != nullptr) *rc = r;
+        // The words behind the last frame stay untouched.
+        for (size_t k = out.size() - 4; k < out.size(); ++k) EXPECT_EQ(out[k], kUnwritten);
+        out.resize(out.size() - 4);
+        return out;
+    }
+
+    LogCapture log;
+};
+
+}  // namespace tessivar::test
