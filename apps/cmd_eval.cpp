@@ -1,7 +1,7 @@
 // tessivar eval RECORD...: beat-by-beat comparison of detected beats
-// (RECORD.<test>, default "qrs") against reference beats (RECORD.<ref>,
-// default "atr"), both at the record's sampling rate; one line per record
-// and the gross totals.
+// (RECORD.<test>, default "qrs", or DIR/<name>.<test> with --test-dir DIR)
+// against reference beats (RECORD.<ref>, default "atr"), both at the
+// record's sampling rate; one line per record and the gross totals.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -32,7 +32,7 @@ void printRow(const char *name, const records::BeatCounts &c)
 
 int commandEval(int argc, char **argv, int first)
 {
-    const Args args(argc, argv, first, {"ref", "test", "window-ms", "learning-s"}, {});
+    const Args args(argc, argv, first, {"ref", "test", "test-dir", "window-ms", "learning-s"}, {});
     if (args.positional().empty()) throw UsageError("eval needs at least one record");
     const std::string ref = args.text("ref", "atr"), test = args.text("test", "qrs");
     records::CompareOptions options;
@@ -43,10 +43,12 @@ int commandEval(int argc, char **argv, int first)
     records::BeatCounts gross;
     for (const std::string &record : args.positional()) {
         options.fs = records::readHeader(record).fs;
-        const records::BeatCounts c =
-            compareBeats(beatTimes(record + "." + ref), beatTimes(record + "." + test), options);
         const size_t slash = record.find_last_of('/');
-        printRow(record.substr(slash == std::string::npos ? 0 : slash + 1).c_str(), c);
+        const std::string name = record.substr(slash == std::string::npos ? 0 : slash + 1);
+        const std::string detected = args.has("test-dir") ? args.text("test-dir", ".") + "/" + name : record;
+        const records::BeatCounts c =
+            compareBeats(beatTimes(record + "." + ref), beatTimes(detected + "." + test), options);
+        printRow(name.c_str(), c);
         gross += c;
     }
     printRow("gross", gross);

@@ -7,5 +7,6 @@ namespace tessivar::cli {
 
 int commandSimulate(int argc, char **argv, int first);
 int commandEval(int argc, char **argv, int first);
+int commandRun(int argc, char **argv, int first);
 
 }  // namespace tessivar::cli

@@ -3,6 +3,7 @@
 //
 //   tessivar --version             the version text of every module
 //   tessivar simulate OUT [...]    a synthetic patient as a WFDB record
+//   tessivar run RECORD [...]      the front end over a recording
 //   tessivar eval RECORD... [...]  beat-by-beat detection statistics
 #include <cstdio>
 #include <cstring>
@@ -41,7 +42,12 @@ void printUsage(std::FILE *to)
                  "       tessivar simulate OUT [--fs 1000|2000] [--seconds S] [--seed N] [--hr BPM] [--hrv F]\n"
                  "                [--resp BRPM] [--pace] [--wander] [--emg UV] [--mains UV] [--mains-hz HZ]\n"
                  "                [--lead-off]\n"
-                 "       tessivar eval RECORD... [--ref atr] [--test qrs] [--window-ms 150] [--learning-s 300]\n");
+                 "       tessivar run RECORD [--out-dir DIR] [--fs 1000|2000] [--seconds S] [--filter B,L,E]\n"
+                 "                [--filter-mode normal|cry] [--fuzz 0|1] [--hr-lead L] [--resp-lead I|II] [--qrs-method N]\n"
+                 "                [--qrs-mode adult|child|newborn] [--pace-filter 0|1] [--pace-inhib N] [--pace-remove-ms MS]\n"
+                 "                [--noise-threshold N] [--suffocation N] [--leads II=MLII,...] [--resp NAME|none]\n"
+                 "                [--lsb COUNTS_PER_MV] [--sub-uv UV] [--cfg INI] [--block N] [--beat-latency-ms MS] [--quiet]\n"
+                 "       tessivar eval RECORD... [--ref atr] [--test qrs] [--test-dir DIR] [--window-ms 150] [--learning-s 300]\n");
 }
 
 }  // namespace
@@ -61,6 +67,7 @@ int main(int argc, char **argv)
         }
         if (std::strcmp(command, "simulate") == 0) return commandSimulate(argc, argv, 2);
         if (std::strcmp(command, "eval") == 0) return commandEval(argc, argv, 2);
+        if (std::strcmp(command, "run") == 0) return commandRun(argc, argv, 2);
         printUsage(stderr);
         return 2;
     } catch (const UsageError &e) {

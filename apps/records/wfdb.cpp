@@ -306,7 +306,7 @@ void writeRecord(const std::string &base, const Record &record)
     const std::string name = slash == std::string::npos ? base : base.substr(slash + 1);
     std::string data;
     data.reserve(frames * nsig * 2);
-    std::vector<int> checksum(nsig, 0);
+    std::vector<uint16_t> checksum(nsig, 0);  // 16-bit sum, wrapping
     for (size_t t = 0; t < frames; ++t) {
         for (size_t s = 0; s < nsig; ++s) {
             const int32_t v = record.samples[s][t];
@@ -314,7 +314,7 @@ void writeRecord(const std::string &base, const Record &record)
                 fail(base + ".dat", "sample " + std::to_string(v) + " of signal " + std::to_string(s) +
                                         " does not fit format 16");
             putWord(data, unsigned(uint16_t(int16_t(v))));
-            checksum[s] += v;
+            checksum[s] = uint16_t(checksum[s] + uint16_t(int16_t(v)));
         }
     }
     std::ofstream dat(base + ".dat", std::ios::binary);

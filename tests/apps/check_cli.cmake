@@ -20,6 +20,18 @@ run(0 "gross" eval ${WORK_DIR}/sim --test atr)
 # 400 s at about 60 beats per minute, 300 s of learning: about 100 counted beats, all matched.
 run(0 "100.00   100.00" eval ${WORK_DIR}/sim --test atr)
 run(1 "cannot open" eval ${WORK_DIR}/missing)
+# run: the simulated record through the front end; the output record has one
+# frame per input frame.
+run(0 "400000 frames (400.0 s) at 1000 Hz, wire 12, format SLR, 8 leads mapped + respiration"
+    run ${WORK_DIR}/sim --out-dir ${WORK_DIR} --quiet)
+file(READ ${WORK_DIR}/sim_out.hea out_header)
+string(FIND "${out_header}" "sim_out 15 1000 400000" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "output record header: ${out_header}")
+endif()
+run(1 "'aVR' is not an input lead" run ${WORK_DIR}/sim --leads aVR=I --out-dir ${WORK_DIR})
+run(1 "no signal described 'XYZ'" run ${WORK_DIR}/sim --leads II=XYZ --out-dir ${WORK_DIR})
+run(2 "--filter takes three names" run ${WORK_DIR}/sim --filter 0.67 --out-dir ${WORK_DIR})
 run(2 "unknown option --bogus" simulate ${WORK_DIR}/x --bogus)
 run(2 "--fs must be 1000 or 2000" simulate ${WORK_DIR}/x --fs 500)
 run(2 "takes a number" simulate ${WORK_DIR}/x --hr fast)
