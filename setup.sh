@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing from Debian's packages, configures and builds, then
 # runs one job:
-#   ./setup.sh run     build and run the main job (print every module's version)
+#   ./setup.sh run     build and run the main job: simulate two minutes of a
+#                      12-lead patient, run it through the front end, print a
+#                      summary and draw a strip chart (into ./demo)
 #   ./setup.sh test    build and pass the test suite
 #   ./setup.sh build   only build
 # Environment: BUILD_DIR (default build), TESSIVAR_SANITIZE=1 builds with
@@ -37,7 +39,8 @@ cmake --build "$build_dir" -j "$(nproc)"
 case "$job" in
   build) ;;
   run)
-    "$build_dir/tessivar" --version "$@"
+    "$build_dir/tessivar" --version
+    "$build_dir/tessivar" demo demo "$@"
     ;;
   test)
     ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" "$@"

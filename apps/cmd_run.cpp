@@ -260,6 +260,10 @@ int commandRun(int argc, char **argv, int first)
     }
     const int totalDelay = getCurTotalDelay();
     const int finalHr = getCurHeartRate(), finalResp = getCurRespRate();
+    session.frame = count;
+    eventHead("end");
+    std::fprintf(session.events, ",\"totalDelay\":%d,\"heartRate\":%d,\"respRate\":%d}\n", totalDelay, finalHr,
+                 finalResp);
     ecgPreprocessDenit();
     g_session = nullptr;
     std::fclose(session.events);

@@ -8,5 +8,7 @@ namespace tessivar::cli {
 int commandSimulate(int argc, char **argv, int first);
 int commandEval(int argc, char **argv, int first);
 int commandRun(int argc, char **argv, int first);
+int commandPlot(int argc, char **argv, int first);
+int commandDemo(int argc, char **argv, int first);
 
 }  // namespace tessivar::cli

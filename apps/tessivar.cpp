@@ -5,6 +5,8 @@
 //   tessivar simulate OUT [...]    a synthetic patient as a WFDB record
 //   tessivar run RECORD [...]      the front end over a recording
 //   tessivar eval RECORD... [...]  beat-by-beat detection statistics
+//   tessivar plot RECORD [...]     an SVG strip chart of a run
+//   tessivar demo [DIR]            simulate, run, compare and plot in one go
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -47,7 +49,9 @@ void printUsage(std::FILE *to)
                  "                [--qrs-mode adult|child|newborn] [--pace-filter 0|1] [--pace-inhib N] [--pace-remove-ms MS]\n"
                  "                [--noise-threshold N] [--suffocation N] [--leads II=MLII,...] [--resp NAME|none]\n"
                  "                [--lsb COUNTS_PER_MV] [--sub-uv UV] [--cfg INI] [--block N] [--beat-latency-ms MS] [--quiet]\n"
-                 "       tessivar eval RECORD... [--ref atr] [--test qrs] [--test-dir DIR] [--window-ms 150] [--learning-s 300]\n");
+                 "       tessivar eval RECORD... [--ref atr] [--test qrs] [--test-dir DIR] [--window-ms 150] [--learning-s 300]\n"
+                 "       tessivar demo [DIR] [--hr BPM] [--resp BRPM] [--seconds S] [--fs 1000|2000]\n"
+                 "       tessivar plot RECORD [--out-dir DIR] [--leads II,V1] [--from S] [--seconds S] [--svg FILE]\n");
 }
 
 }  // namespace
@@ -68,6 +72,8 @@ int main(int argc, char **argv)
         if (std::strcmp(command, "simulate") == 0) return commandSimulate(argc, argv, 2);
         if (std::strcmp(command, "eval") == 0) return commandEval(argc, argv, 2);
         if (std::strcmp(command, "run") == 0) return commandRun(argc, argv, 2);
+        if (std::strcmp(command, "plot") == 0) return commandPlot(argc, argv, 2);
+        if (std::strcmp(command, "demo") == 0) return commandDemo(argc, argv, 2);
         printUsage(stderr);
         return 2;
     } catch (const UsageError &e) {
