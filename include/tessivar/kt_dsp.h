@@ -63,11 +63,11 @@ TESSIVAR_API int dsp_init(void);
 
 /* Decimates sample (rate per second) by factor into the history hist
  * (histLen values, hist[0] the newest, a minute of decimated values must
- * fit), and keeps spec (specLen bins, 2 * specLen doubles) its spectrum: 16
+ * fit), and keeps spectrum (spectrumLen bins, 2 * spectrumLen doubles) its spectrum: 16
  * while the first minute fills (and after a reset), then 0, with the full
  * transform once and sliding updates after. */
 TESSIVAR_API int dsp_integer_spectrum_zoom_in(int sample, int rate, int factor, int reset, double *hist,
-                                              int histLen, double *spec, int specLen);
+                                              int histLen, double *spectrum, int spectrumLen);
 
 TESSIVAR_END_C
 

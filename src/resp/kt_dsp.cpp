@@ -110,9 +110,9 @@ extern "C" int dsp_init(void)
 }
 
 extern "C" int dsp_integer_spectrum_zoom_in(int sample, int rate, int factor, int reset, double *hist, int histLen,
-                                            double *spec, int specLen)
+                                            double *spectrum, int spectrumLen)
 {
-    if (rate < 1 || factor < 2 || spec == nullptr || hist == nullptr || rate % factor != 0 ||
+    if (rate < 1 || factor < 2 || spectrum == nullptr || hist == nullptr || rate % factor != 0 ||
         !isPowerOfTwo(histLen) || rate * 60LL / factor > histLen)
         return DSP_FAIL();
     ZoomInState &z = s_zoomIn;
@@ -140,11 +140,11 @@ extern "C" int dsp_integer_spectrum_zoom_in(int sample, int rate, int factor, in
     if (minute == z.iniDelay) {
         ++z.iniDelay;
         // A transform size the toolkit cannot do is reported, not hidden.
-        return dsp_fft(hist, histLen, histLen, spec, specLen);
+        return dsp_fft(hist, histLen, histLen, spectrum, spectrumLen);
     }
     if (newValue) {
-        // spec holds specLen (re, im) pairs laid out like DspComplex.
-        dsp_sft(reinterpret_cast<DspComplex *>(spec), specLen, DspComplex{hist[0], 0.0}, DspComplex{oldest, 0.0});
+        // spectrum holds spectrumLen (re, im) pairs laid out like DspComplex.
+        dsp_sft(reinterpret_cast<DspComplex *>(spectrum), spectrumLen, DspComplex{hist[0], 0.0}, DspComplex{oldest, 0.0});
     }
     return 0;
 }

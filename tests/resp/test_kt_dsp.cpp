@@ -181,10 +181,10 @@ TEST(DspZoomIn, FillsAMinuteThenTransforms)
     // counter starts at 0 and counts the calls that return 16, so the
     // transform comes on call 4 * 60 + 1.
     dsp_init();
-    std::vector<double> hist(N_FFT, 0.0), spec(2 * N_FFT, 0.0);
+    std::vector<double> hist(N_FFT, 0.0), spectrum(2 * N_FFT, 0.0);
     int transformed = -1;
     for (int i = 1; i <= 241; ++i) {
-        const int rc = dsp_integer_spectrum_zoom_in(i % 2 ? 3 : 5, 4, 2, 0, hist.data(), N_FFT, spec.data(), N_FFT);
+        const int rc = dsp_integer_spectrum_zoom_in(i % 2 ? 3 : 5, 4, 2, 0, hist.data(), N_FFT, spectrum.data(), N_FFT);
         if (i < 241) {
             ASSERT_EQ(rc, 16) << i;
         } else {
@@ -198,15 +198,15 @@ TEST(DspZoomIn, FillsAMinuteThenTransforms)
     EXPECT_EQ(hist[0], 4.0);
     EXPECT_EQ(hist[119], 4.0);
     EXPECT_EQ(hist[120], 0.0);
-    EXPECT_NEAR(spec[0], 480.0, 1e-9);
+    EXPECT_NEAR(spectrum[0], 480.0, 1e-9);
     // A reset restarts the minute.
-    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 4, 2, 1, hist.data(), N_FFT, spec.data(), N_FFT), 16);
+    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 4, 2, 1, hist.data(), N_FFT, spectrum.data(), N_FFT), 16);
 
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 4, 3, 0, hist.data(), N_FFT, spec.data(), N_FFT), DSP_ERROR);
-    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 4, 1, 0, hist.data(), N_FFT, spec.data(), N_FFT), DSP_ERROR);
-    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 4, 2, 0, hist.data(), 1000, spec.data(), N_FFT), DSP_ERROR);
-    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 40, 2, 0, hist.data(), 512, spec.data(), N_FFT), DSP_ERROR);
+    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 4, 3, 0, hist.data(), N_FFT, spectrum.data(), N_FFT), DSP_ERROR);
+    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 4, 1, 0, hist.data(), N_FFT, spectrum.data(), N_FFT), DSP_ERROR);
+    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 4, 2, 0, hist.data(), 1000, spectrum.data(), N_FFT), DSP_ERROR);
+    EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 40, 2, 0, hist.data(), 512, spectrum.data(), N_FFT), DSP_ERROR);
     EXPECT_EQ(dsp_integer_spectrum_zoom_in(1, 4, 2, 0, hist.data(), N_FFT, nullptr, N_FFT), DSP_ERROR);
     ::testing::internal::GetCapturedStdout();
 }
