@@ -26,6 +26,7 @@
 #include "pace_remove.h"
 #include "resp.h"
 #include "sig_quality.h"
+#include "sig_quality_c.h"
 #include "signal_filter.h"
 
 #endif /* TESSIVAR_TESSIVAR_H */

@@ -1,15 +1,34 @@
-// Multi-lead signal quality monitor. The quality judgement itself arrives
-// with the single-lead quality core; until then every lead counts as clean,
-// no report is sent and only the lead-validity table is real.
+// Multi-lead signal quality monitor.
+//
+// One single-lead quality instance per lead, all with default settings
+// (2000-sample windows, full mode, the 1000 Hz filters). Each instance calls
+// its lead's callback when a score changes; the callback updates the lead's
+// quality word (0x10 base, 0x20 line, 0x40 emg at or above the noise
+// threshold) and, for base scores, the noisy-lead mask. After a frame in
+// which any lead reported, the monitor builds the JSON report from the
+// quality words and hands it to its owner.
 #include "sig_quality/sig_quality.hpp"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "common/log_macros.hpp"
+#include "tessivar/lmjson.h"
 
 namespace tessivar {
 namespace {
 
 constexpr const char *kTag = "sig_quality";
-constexpr int kLeads = 18;
+constexpr int32_t kLeads = 18;
+
+enum Lead : int32_t {
+    kI, kII, kIII, kAVR, kAVL, kAVF, kV1, kV2, kV3, kV4, kV5, kV6, kV7, kV8, kV9, kV3R, kV4R, kV5R,
+};
+
+constexpr int32_t kBaseBit = 0x10;
+constexpr int32_t kLineBit = 0x20;
+constexpr int32_t kEmgBit = 0x40;
+constexpr int32_t kNoiseBits = kBaseBit | kLineBit | kEmgBit;
 
 // Electrode-off bits that invalidate each lead. III follows lead II's limb
 // electrodes here; the augmented leads need all limb electrodes.
@@ -20,14 +39,161 @@ constexpr int32_t kValidityMask[kLeads] = {
     0x800,   0x1000,  0x2000,                              // V3R V4R V5R
 };
 
+// Lead text by the noise bits of a quality word, shifted down by 4.
+constexpr const char *_medium_array[8] = {"",    "base",     "line",     "base&line",
+                                         "emg", "base&emg", "line&emg", "base&line&emg"};
+// Report level by the OR of the per-lead flags (1 clean, 2 flagged).
+constexpr const char *_level_array[8] = {"high", "high", "medium", "medium", "low", "low", "low", "low"};
+
+// Instance settings: everything default but the name and the callback.
+SignalQualityConf leadConf(const char *name, SignalQualityFunc callback)
+{
+    SignalQualityConf c{};
+    c.name = name;
+    c.callback = callback;
+    return c;
+}
+
+const SignalQualityConf _sigQualityConfs[kLeads] = {
+    leadConf("sqI", onSignalQualityChangedI),     leadConf("sqII", onSignalQualityChangedII),
+    leadConf("sqIII", onSignalQualityChangedIII), leadConf("sqavR", onSignalQualityChangedavR),
+    leadConf("sqavL", onSignalQualityChangedavL), leadConf("sqavF", onSignalQualityChangedavF),
+    leadConf("sqV1", onSignalQualityChangedV1),   leadConf("sqV2", onSignalQualityChangedV2),
+    leadConf("sqV3", onSignalQualityChangedV3),   leadConf("sqV4", onSignalQualityChangedV4),
+    leadConf("sqV5", onSignalQualityChangedV5),   leadConf("sqV6", onSignalQualityChangedV6),
+    leadConf("sqV7", onSignalQualityChangedV7),   leadConf("sqV8", onSignalQualityChangedV8),
+    leadConf("sqV9", onSignalQualityChangedV9),   leadConf("sqV3r", onSignalQualityChangedV3r),
+    leadConf("sqV4r", onSignalQualityChangedV4r), leadConf("sqV5r", onSignalQualityChangedV5r),
+};
+
 struct SigQualityModule {
     SignalQualityCallbacks callbacks{};
-    uint32_t cur_quality_for_hr_lead = 0;  // bit l: lead l is noisy
+    SignalQuality *instances[kLeads]{};
+    int32_t leadQualitys[kLeads]{};        // quality word per lead
+    uint32_t cur_quality_for_hr_lead = 0;  // bit l: lead l's base score is noisy
     int8_t th_noise = 60;                  // noise threshold
+    uint32_t changed = 0;                  // bit l: lead l reported during this frame
 };
 SigQualityModule s_sigQuality;
 
+int16_t narrow(int32_t v) { return static_cast<int16_t>(std::clamp<int32_t>(v, INT16_MIN, INT16_MAX)); }
+
+void setBit(int32_t &word, int32_t bit, bool on) { word = on ? (word | bit) : (word & ~bit); }
+
 }  // namespace
+
+// A lead's score changed. An unknown status still marks the lead as
+// changed (it did report) but leaves its quality word alone.
+void signalQualityChanged(int32_t lead, const SignalQualityDesc &d)
+{
+    SigQualityModule &m = s_sigQuality;
+    TV_LOGT(kTag, ":%d-%d-%d", lead, d.status, d.score);
+    const bool noisy = d.score >= m.th_noise;
+    switch (d.status) {
+    case SIGNAL_QUALITY_BASE: setBit(m.leadQualitys[lead], kBaseBit, noisy); break;
+    case SIGNAL_QUALITY_EMG: setBit(m.leadQualitys[lead], kEmgBit, noisy); break;
+    case SIGNAL_QUALITY_LINE: setBit(m.leadQualitys[lead], kLineBit, noisy); break;
+    default: break;
+    }
+    m.changed |= 1u << lead;
+    if (d.status == SIGNAL_QUALITY_BASE)
+        m.cur_quality_for_hr_lead = noisy ? (m.cur_quality_for_hr_lead | 1u << lead)
+                                          : (m.cur_quality_for_hr_lead & ~(1u << lead));
+}
+
+// Text of a quality word; flag becomes 2 for a flagged lead, 1 otherwise.
+const char *merge_lead_quality(int32_t quality, int32_t &flag)
+{
+    if ((quality & kNoiseBits) != 0) {
+        flag = 2;
+        return _medium_array[(quality >> 4) & 7];
+    }
+    flag = 1;
+    return "";
+}
+
+// Builds the report and sends it. Every item goes into the document as soon
+// as it is created; "level" comes first as a placeholder and is set at the
+// end (the setter keeps its place). An item the document refused is
+// released on its own, and a report that could not be completed is not
+// sent.
+void process_sig_quality_callback(int32_t wireType)
+{
+    SigQualityModule &m = s_sigQuality;
+    TV_LOGT(kTag, "changed:0x%x", m.changed);
+    LmJson *json = newJson();
+    if (json == nullptr) {
+        TV_LOGE(kTag, "newJson error");
+        return;
+    }
+    auto release = [json](cJSON *orphan) {
+        cJSON *root = json->root;
+        json->root = orphan;
+        json->_jsonRelease(json);
+        json->root = root;
+    };
+    auto attach = [&](int rc, cJSON *item) {
+        if (rc != 0) release(item);
+        return rc == 0;
+    };
+    json->root = json->_jsonCreateObject();
+    bool ok = json->_jsonSetStringValue(json->root, "level", "") == 0;
+    cJSON *leadStatus = ok ? json->_jsonCreateArray() : nullptr;
+    ok = ok && attach(json->_jsonAddArray(json->root, "leadStatus", leadStatus), leadStatus);
+    int32_t flags[kLeads] = {};
+
+    auto add = [&](int32_t lead, const char *key) {
+        if (!ok || m.leadQualitys[lead] == 0) return;
+        const char *text = merge_lead_quality(m.leadQualitys[lead], flags[lead]);
+        cJSON *entry = json->_jsonCreateObject();
+        ok = attach(json->_jsonAddArrayItem(leadStatus, entry), entry) &&
+             json->_jsonSetStringValue(entry, key, text) == 0;
+    };
+    if (wireType == 1) {
+        add(kI, "I");
+    } else {
+        add(kIII, "R");
+        add(kIII, "III");
+        add(kI, "L");
+        add(kI, "I");
+        add(kII, "F");
+        add(kII, "II");
+    }
+    if (wireType > 2) add(kV1, "V1");
+    if (wireType > 3) {
+        add(kV2, "V2");
+        add(kV3, "V3");
+        add(kV4, "V4");
+        add(kV5, "V5");
+        add(kV6, "V6");
+    }
+    // Eight channels carry the three extra chest leads at the V7 ... V9
+    // positions; they are the right-sided leads.
+    if (wireType == 8) {
+        add(kV7, "V3r");
+        add(kV8, "V4r");
+        add(kV9, "V5r");
+    }
+    if (wireType > 11) {
+        add(kV3R, "V3r");
+        add(kV4R, "V4r");
+        add(kV5R, "V5r");
+        add(kV7, "V7");
+        add(kV8, "V8");
+        add(kV9, "V9");
+    }
+
+    int32_t level = 0;
+    for (int32_t f : flags) level |= f;
+    ok = ok && json->_jsonSetStringValue(json->root, "level", _level_array[level & 7]) == 0;
+    const char *text = ok ? json->_jsonToString(json->root, &json->text) : nullptr;
+    if (text == nullptr) {
+        TV_LOGE(kTag, "quality report error");
+    } else if (m.callbacks.onQuality != nullptr) {
+        m.callbacks.onQuality(m.callbacks.user, text);
+    }
+    delJson(&json);
+}
 
 const SignalQualityCallbacks &sqCallbacks() { return s_sigQuality.callbacks; }
 
@@ -35,29 +201,43 @@ const SignalQualityCallbacks &sqCallbacks() { return s_sigQuality.callbacks; }
 
 using tessivar::s_sigQuality;
 
-extern "C" const char *singalQualityVersion(void) { return "signal_quality version 0.0.0.13 2025-04-11 15:40:23"; }
-
 extern "C" int sqInit(const SignalQualityCallbacks *callbacks)
 {
     TV_LOGI(tessivar::kTag, "SingalQuality:%s", singalQualityVersion());
-    s_sigQuality = tessivar::SigQualityModule{};
-    if (callbacks != nullptr) s_sigQuality.callbacks = *callbacks;
+    s_sigQuality.callbacks = callbacks != nullptr ? *callbacks : SignalQualityCallbacks{};
+    for (int32_t l = 0; l < tessivar::kLeads; ++l) {
+        SignalQuality *&q = s_sigQuality.instances[l];
+        if (q == nullptr) q = newSignalQuality(&tessivar::_sigQualityConfs[l]);
+        if (q != nullptr) initSignalQuality(q);
+    }
+    s_sigQuality.th_noise = 60;
+    s_sigQuality.changed = 0;
     return 0;
 }
 
 extern "C" int sqDeinit(void)
 {
+    for (SignalQuality *&q : s_sigQuality.instances)
+        if (q != nullptr) delSignalQuality(&q);
     s_sigQuality = tessivar::SigQualityModule{};
     return 0;
 }
 
-// The per-lead quality instances come later: for now nothing is judged.
 extern "C" uint32_t sqProcess(const int32_t *frame, int32_t leadCount, int32_t wireType)
 {
-    (void)frame;
-    (void)leadCount;
-    (void)wireType;
-    return s_sigQuality.cur_quality_for_hr_lead;
+    tessivar::SigQualityModule &m = s_sigQuality;
+    if (frame == nullptr) {
+        TV_LOGE(tessivar::kTag, "%s", tessivar::kBadInput);
+        return m.cur_quality_for_hr_lead;
+    }
+    // Display samples beyond the int16 range are clamped rather than
+    // wrapped, so that an over-range lead stays over-range for the scorer.
+    const int32_t leads = std::clamp<int32_t>(leadCount, 0, tessivar::kLeads);
+    for (int32_t l = 0; l < leads; ++l)
+        if (m.instances[l] != nullptr) detectSignalQuality(m.instances[l], tessivar::narrow(frame[1 + l]));
+    if (m.changed != 0) tessivar::process_sig_quality_callback(wireType);
+    m.changed = 0;
+    return m.cur_quality_for_hr_lead;
 }
 
 extern "C" int sqSetNoiseThreshold(uint8_t threshold)
@@ -71,3 +251,28 @@ extern "C" int isLeadValid(int32_t status, int32_t lead)
     if (lead < 0 || lead >= tessivar::kLeads) return 0;
     return (status & tessivar::kValidityMask[lead]) == 0 ? 1 : 0;
 }
+
+#define TV_LEAD_CALLBACK(suffix, lead)                                            \
+    extern "C" void onSignalQualityChanged##suffix(const SignalQualityDesc desc) \
+    {                                                                             \
+        tessivar::signalQualityChanged(lead, desc);                               \
+    }
+TV_LEAD_CALLBACK(I, tessivar::kI)
+TV_LEAD_CALLBACK(II, tessivar::kII)
+TV_LEAD_CALLBACK(III, tessivar::kIII)
+TV_LEAD_CALLBACK(avR, tessivar::kAVR)
+TV_LEAD_CALLBACK(avL, tessivar::kAVL)
+TV_LEAD_CALLBACK(avF, tessivar::kAVF)
+TV_LEAD_CALLBACK(V1, tessivar::kV1)
+TV_LEAD_CALLBACK(V2, tessivar::kV2)
+TV_LEAD_CALLBACK(V3, tessivar::kV3)
+TV_LEAD_CALLBACK(V4, tessivar::kV4)
+TV_LEAD_CALLBACK(V5, tessivar::kV5)
+TV_LEAD_CALLBACK(V6, tessivar::kV6)
+TV_LEAD_CALLBACK(V7, tessivar::kV7)
+TV_LEAD_CALLBACK(V8, tessivar::kV8)
+TV_LEAD_CALLBACK(V9, tessivar::kV9)
+TV_LEAD_CALLBACK(V3r, tessivar::kV3R)
+TV_LEAD_CALLBACK(V4r, tessivar::kV4R)
+TV_LEAD_CALLBACK(V5r, tessivar::kV5R)
+#undef TV_LEAD_CALLBACK
