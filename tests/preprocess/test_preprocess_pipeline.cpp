@@ -205,7 +205,7 @@ TEST_F(FrontEnd, RespirationLeadOffWritesZeroAndReportsNoRate)
         f[0] = 0x2;
         f[3] = 321;
     }));
-    EXPECT_EQ(word(out, 998, 7), 321);  // the channel's display value (passed through for now)
+    EXPECT_EQ(word(out, 998, 7), 0);  // the channel's display value: a constant impedance has no breathing
     for (int n = 999; n < 1010; ++n) EXPECT_EQ(word(out, n, 7), 0);
     EXPECT_EQ(HostRecord::get().count("resp:-1"), 11);
     EXPECT_EQ(getCurRespRate(), -1);
