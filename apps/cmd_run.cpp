@@ -171,7 +171,7 @@ int commandRun(int argc, char **argv, int first)
     const Args args(argc, argv, first,
                     {"out-dir", "fs", "lsb", "pace-filter", "pace-inhib", "pace-remove-ms", "hr-lead", "resp-lead",
                      "qrs-method", "qrs-mode", "filter", "filter-mode", "fuzz", "noise-threshold", "suffocation",
-                     "leads", "resp", "seconds", "cfg", "beat-latency-ms", "block", "sub-uv"},
+                     "leads", "resp", "resp-scale", "seconds", "cfg", "beat-latency-ms", "block", "sub-uv"},
                     {"quiet"});
     if (args.positional().size() != 1) throw UsageError("run needs one record");
     const std::string recordPath = args.positional()[0];
@@ -186,7 +186,7 @@ int commandRun(int argc, char **argv, int first)
                               args.text("resp", ""));
     const double seconds = args.number("seconds", -1.0);
     const std::vector<int32_t> frames =
-        records::buildFrames(record, layout, fs, lsbMv, seconds < 0 ? -1 : int64_t(seconds * fs));
+        records::buildFrames(record, layout, fs, lsbMv, args.number("resp-scale", 1000.0), seconds < 0 ? -1 : int64_t(seconds * fs));
     const std::string outDir = args.text("out-dir", ".");
     const std::string out = outDir + "/" + baseName(recordPath);
 

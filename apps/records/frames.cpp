@@ -97,26 +97,24 @@ FrameLayout chooseLayout(const Record &record, const std::map<std::string, std::
 }
 
 std::vector<int32_t> buildFrames(const Record &record, const FrameLayout &layout, int fs, int lsbMv,
-                                 int64_t maxFrames)
+                                 double respScale, int64_t maxFrames)
 {
     const double from = record.header.fs;
     const size_t inFrames = record.samples.empty() ? 0 : record.samples[0].size();
     if (inFrames == 0) return {};
-    auto converted = [&](int s, double scale, bool physical) {
+    auto converted = [&](int s, double scale) {
         std::vector<double> x(inFrames);
-        for (size_t t = 0; t < inFrames; ++t)
-            x[t] = physical ? record.physical(s, t) * scale
-                            : double(record.samples[s][t] - record.header.signals[s].baseline);
+        for (size_t t = 0; t < inFrames; ++t) x[t] = record.physical(s, t) * scale;
         return resample(x, from, fs);
     };
     std::vector<std::vector<double>> channels;
     for (int lead : layout.channelLead) {
         const auto it = layout.signalOf.find(lead);
         channels.push_back(it == layout.signalOf.end() ? std::vector<double>()
-                                                       : converted(it->second, double(lsbMv), true));
+                                                       : converted(it->second, double(lsbMv)));
     }
     std::vector<double> resp;
-    if (layout.respSignal >= 0) resp = converted(layout.respSignal, 1.0, false);
+    if (layout.respSignal >= 0) resp = converted(layout.respSignal, respScale);
 
     size_t frames = size_t(std::llround(double(inFrames) * fs / from));
     for (const auto &c : channels)

@@ -43,10 +43,13 @@ FrameLayout chooseLayout(const Record &record, const std::map<std::string, std::
                          const std::string &respDescription);
 
 // The input frames at rate fs: per frame the status word, one sample per
-// channel in counts of 1/lsbMv mV, then the respiration sample (raw units)
-// when the layout carries one. Signals are resampled with soxr; the status
-// word of an output frame is the OR of the record frames it covers.
+// channel in counts of 1/lsbMv mV, then the respiration sample when the
+// layout carries one: its physical value times respScale (the respiration
+// channel's limits are set for milliohms of a swing of about an ohm, so
+// 1000 suits impedance in ohms and normalised traces alike). Signals are
+// resampled with soxr; the status word of an output frame is the OR of the
+// record frames it covers.
 std::vector<int32_t> buildFrames(const Record &record, const FrameLayout &layout, int fs, int lsbMv,
-                                 int64_t maxFrames);
+                                 double respScale, int64_t maxFrames);
 
 }  // namespace tessivar::records

@@ -71,20 +71,21 @@ TEST(Frames, LayoutRefusals)
 TEST(Frames, FramesCarryCountsStatusAndRespiration)
 {
     // Gain 200 adu/mV, baseline 10: digital 110 is 0.5 mV = 500 counts at
-    // lsbMv 1000. Respiration passes as digital - baseline.
+    // lsbMv 1000. Respiration is its physical value times the scale:
+    // (15 - 10) / 200 * 1000 = 25.
     Record r = withSignals({"II", "RESP"}, 4);
     r.samples[0] = {110, 10, -90, 10};
     r.samples[1] = {15, 16, 17, 18};
     const FrameLayout l = chooseLayout(r, {}, "");
-    const std::vector<int32_t> f = buildFrames(r, l, 1000, 1000, -1);
+    const std::vector<int32_t> f = buildFrames(r, l, 1000, 1000, 1000.0, -1);
     ASSERT_EQ(f.size(), 4u * 4u);  // status, I, II, respiration
     EXPECT_EQ(f[0], 0);
     EXPECT_EQ(f[1], 0);    // lead I has no signal
     EXPECT_EQ(f[2], 500);  // II
-    EXPECT_EQ(f[3], 5);    // respiration
+    EXPECT_EQ(f[3], 25);   // respiration
     EXPECT_EQ(f[4 + 2], 0);
     EXPECT_EQ(f[8 + 2], -500);
-    EXPECT_EQ(buildFrames(r, l, 1000, 1000, 2).size(), 8u);
+    EXPECT_EQ(buildFrames(r, l, 1000, 1000, 1000.0, 2).size(), 8u);
 }
 
 }  // namespace
