@@ -150,6 +150,14 @@ struct CaptureState {
     char folder[256] = {};                 // current capture folder
 };
 
+// The display filter selection: for each coefficient catalogue (1000 Hz,
+// 2000 Hz) the records (base, line, emg) it selected last, null for an empty
+// slot. Only a change of these records is reported to the host.
+constexpr int kFilterCatalogues = 2;
+struct FilterSelection {
+    const SignalFilterConf *last_filt_array[kFilterCatalogues][kChainSlots];
+};
+
 using AllocateFunc = void *(*)(std::size_t count, std::size_t size);
 
 struct Monitor {
@@ -161,6 +169,7 @@ struct Monitor {
     PeriodicState periodic{};
     CaptureState capture{};
     RespConf respConf{};        // how the respiration channel is created
+    FilterSelection selection{}; // survives Init and Denit, like the catalogues it points into
     int32_t respValid = 0;      // respiration lead valid at the last analysis step
     bool started = false;       // between Init and Denit
     bool leadBuffsBuilt = false; // the last rebuild of the lead records succeeded
@@ -208,7 +217,8 @@ int set_filter(Monitor &m, int32_t base, int32_t line, int32_t emg);
 int set_filter2000(Monitor &m, int32_t base, int32_t line, int32_t emg);
 int set_mode(Monitor &m, int32_t mode);
 int updateExtra001Filter(Monitor &m);
-// The record of the analysis chain's mains filter, or null while none exists.
+// The record of the analysis chain's mains filter, "trap_50" (the taps of the
+// 1000 Hz "comb 50 0.6"), at every rate.
 const SignalFilterConf *analysisLineFilterConf();
 double doLineFilter(const Monitor &m, SignalFilter *filter, double x);
 double doAllFilter(const Monitor &m, SignalFilter *const chain[kChainSlots], double x);
