@@ -11,6 +11,7 @@
 #include "common.h"
 #include "conv.h"
 #include "ecg_preprocess.h"
+#include "eplimited.h"
 #include "fir_filter.h"
 #include "hr_calc.h"
 #include "iir_comb_filter.h"
