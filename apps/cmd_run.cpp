@@ -254,6 +254,18 @@ int commandRun(int argc, char **argv, int first)
         ecgPreprocessDoPreprocess(n, frames.data() + f * inWords, output.data() + f * outWords);
         if (showProgress && (f / block) % 20000 == 0) progress(f, count);
     }
+    // Beats are confirmed a fixed time after they happen: hold the last
+    // frame for that long so the beats of the record's end come out too
+    // (their output frames are not kept).
+    const double latency = args.number("beat-latency-ms", 1840.0) * fs / 1000.0;
+    if (count > 0) {
+        std::vector<int32_t> scratch(static_cast<size_t>(outWords));
+        const int32_t *last = frames.data() + (count - 1) * inWords;
+        for (int64_t f = count; f < count + int64_t(latency * 1.5); ++f) {
+            session.frame = f;
+            ecgPreprocessDoPreprocess(1, last, scratch.data());
+        }
+    }
     if (showProgress) {
         progress(count, count);
         std::fputc('\n', stderr);
@@ -303,11 +315,10 @@ int commandRun(int argc, char **argv, int first)
     // Beats: the heart-rate module confirms a beat a fixed time after it
     // (the analysis mains filter, the calculator's look-behind and the
     // detector's release age); the host sees only the moment of the call.
-    const double latency = args.number("beat-latency-ms", 1840.0) * fs / 1000.0;
     std::vector<records::Annotation> beats;
     for (int64_t f : session.beatFrames) {
         const double at = (double(f) - latency) * record.header.fs / fs;
-        if (at < 0) continue;
+        if (at < 0 || double(f) - latency >= double(count)) continue;
         records::Annotation a;
         a.time = int64_t(std::llround(at));
         beats.push_back(a);
