@@ -146,17 +146,30 @@ int commandPlot(int argc, char **argv, int first)
 
     // Trends over the whole run.
     const double tTop = 40 + kPanel * double(leads.size()) + 20, tMid = tTop + kTrend;
+    // The run's length is the time of its "end" event (callbacks raised while
+    // the last beats were flushed come after it).
     double total = 1;
-    for (const auto &e : events) total = std::max(total, e.t);
+    for (const auto &e : events)
+        if (e.kind == "end") total = std::max(total, e.t);
     svg.add("<rect x='" + fmt(kLeft) + "' y='" + fmt(tTop) + "' width='" + fmt(width) + "' height='" + fmt(kTrend) +
             "' fill='none' stroke='#cccccc'/>");
     for (int v = 0; v <= 200; v += 50)
         svg.add("<text x='20' y='" + fmt(tMid - v * kTrend / 200.0 + 4) + "'>" + std::to_string(v) + "</text>");
+    // Rates are reported on change: each value holds until the next report
+    // (a value below 0, "no rate", breaks the line).
     auto trend = [&](const char *kind, const char *colour) {
         std::string points;
-        for (const auto &e : events)
-            if (e.kind == kind && e.value >= 0)
-                points += fmt(kLeft + width * e.t / total) + "," + fmt(tMid - std::min(e.value, 200.0) * kTrend / 200.0) + " ";
+        double held = -1;
+        auto point = [&](double t, double v) {
+            points += fmt(kLeft + width * t / total) + "," + fmt(tMid - std::min(v, 200.0) * kTrend / 200.0) + " ";
+        };
+        for (const auto &e : events) {
+            if (e.kind != kind) continue;
+            if (held >= 0) point(e.t, held);
+            if (e.value >= 0) point(e.t, e.value);
+            held = e.value;
+        }
+        if (held >= 0) point(total, held);
         if (!points.empty())
             svg.add("<polyline fill='none' stroke='" + std::string(colour) + "' stroke-width='1.5' points='" + points + "'/>");
     };

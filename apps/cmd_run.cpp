@@ -257,7 +257,9 @@ int commandRun(int argc, char **argv, int first)
     // Beats are confirmed a fixed time after they happen: hold the last
     // frame for that long so the beats of the record's end come out too
     // (their output frames are not kept).
-    const double latency = args.number("beat-latency-ms", 1840.0) * fs / 1000.0;
+    // The analysis path lags the input by the pace remover when it is on.
+    const double latency = args.number("beat-latency-ms", 1840.0) * fs / 1000.0 +
+                           (conf.paceFilter ? getPaceRemoveDelay() : 0);
     if (count > 0) {
         std::vector<int32_t> scratch(static_cast<size_t>(outWords));
         const int32_t *last = frames.data() + (count - 1) * inWords;
