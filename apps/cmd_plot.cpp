@@ -164,7 +164,7 @@ int commandPlot(int argc, char **argv, int first)
             points += fmt(kLeft + width * t / total) + "," + fmt(tMid - std::min(v, 200.0) * kTrend / 200.0) + " ";
         };
         for (const auto &e : events) {
-            if (e.kind != kind) continue;
+            if (e.kind != kind || e.t > total) continue;
             if (held >= 0) point(e.t, held);
             if (e.value >= 0) point(e.t, e.value);
             held = e.value;
