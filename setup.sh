@@ -34,7 +34,12 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 cmake -S . -B "$build_dir" -G Ninja -DTESSIVAR_SANITIZE="$([ "$sanitize" = 1 ] && echo ON || echo OFF)" >/dev/null
-cmake --build "$build_dir" -j "$(nproc)"
+# The main job needs only the program; everything else is built for the tests.
+if [ "$job" = run ]; then
+  cmake --build "$build_dir" -j "$(nproc)" --target tessivar_cli
+else
+  cmake --build "$build_dir" -j "$(nproc)"
+fi
 
 case "$job" in
   build) ;;

@@ -61,11 +61,7 @@ int commandDemo(int argc, char **argv, int first)
         if (e.kind == "end") totalDelay = e.value;
         if (e.kind == "heartRate") lastHr = e.value;
         if (e.kind == "respRate") lastResp = e.value;
-        if (e.kind == "quality") {
-            quality.clear();
-            for (char ch : e.text)
-                if (ch != '\n' && ch != '\t') quality.push_back(ch);
-        }
+        if (e.kind == "quality") quality = records::oneLine(e.text);
     }
     const double trueHr = truth.size() > 1 ? 60.0 * double(truth.size() - 1) * header.fs /
                                                  double(truth.back() - truth.front())

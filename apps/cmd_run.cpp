@@ -19,6 +19,7 @@
 
 #include "args.hpp"
 #include "commands.hpp"
+#include "records/events.hpp"
 #include "records/frames.hpp"
 #include "records/wfdb.hpp"
 
@@ -332,7 +333,8 @@ int commandRun(int argc, char **argv, int first)
                 layout.respSignal >= 0 ? " + respiration" : "");
     std::printf("  beats detected %zu, heart rate %d, respiration rate %d, display delay %d samples\n",
                 beats.size(), finalHr, finalResp, totalDelay);
-    if (!session.lastQuality.empty()) std::printf("  last quality %s\n", session.lastQuality.c_str());
+    if (!session.lastQuality.empty())
+        std::printf("  last quality %s\n", records::oneLine(session.lastQuality).c_str());
     return 0;
 }
 

@@ -55,4 +55,12 @@ std::vector<Event> readEvents(const std::string &path)
     return events;
 }
 
+std::string oneLine(const std::string &json)
+{
+    std::string out;
+    for (char c : json)
+        if (c != '\n' && c != '\t' && c != '\r') out.push_back(c);
+    return out;
+}
+
 }  // namespace tessivar::records

@@ -18,4 +18,7 @@ struct Event {
 // Throws RecordError when the file cannot be read.
 std::vector<Event> readEvents(const std::string &path);
 
+// A formatted JSON text on one line (line ends and tabs dropped).
+std::string oneLine(const std::string &json);
+
 }  // namespace tessivar::records
