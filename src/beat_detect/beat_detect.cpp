@@ -69,8 +69,7 @@ void closeStreams(BeatDetect &h)
 
 void dumpArray(const BeatDetect &h, const char *file, const void *data, int32_t count, int tag)
 {
-    char path[256];
-    serializeWriteDataArray(debugFilePath(path, sizeof path, h.dataPath, file), data, count, tag);
+    tessivar::serializeWriteDataArrayIn(h.dataPath, file, data, count, tag);
 }
 
 // Methods 0 and 2: the samples, then the last one 3 * fs more times so
@@ -107,9 +106,7 @@ extern "C" BeatDetect *newBeatDetect(const BeatDetectConf *conf)
     BeatDetect *h = tessivar::methodOf(conf->method).create(conf);
     if (h == nullptr) return nullptr;
     if (h->dataPath != nullptr) {
-        char path[256];
-        serializeWriteData(tessivar::debugFilePath(path, sizeof path, h->dataPath, "beat_detect.conf"), conf,
-                           tessivar::kBeatDetectConfTag);
+        tessivar::serializeWriteDataIn(h->dataPath, "beat_detect.conf", conf, tessivar::kBeatDetectConfTag);
         tessivar::openStreams(*h);
     }
     return h;

@@ -75,8 +75,7 @@ namespace {
 void dumpArray(const SignalFilter *filter, const char *file, const double *data, int32_t n)
 {
     if (filter->dataPath == nullptr || data == nullptr || n < 1) return;
-    char path[256];
-    serializeWriteDataArray(debugFilePath(path, sizeof path, filter->dataPath, file), data, n, kDoubleArrayTag);
+    serializeWriteDataArrayIn(filter->dataPath, file, data, n, kDoubleArrayTag);
 }
 
 // The notch has no whole-array path of its own: it runs sample by sample,

@@ -42,9 +42,7 @@ extern "C" LinearSpline *newLinearSpline(const LinearSplineConf *conf)
     placeNamedBlockTail(reinterpret_cast<char *>(spline + 1), conf->name, conf->dataPath, &spline->name,
                         &spline->dataPath);
     if (spline->dataPath != nullptr) {
-        char path[256];
-        serializeWriteData(debugFilePath(path, sizeof path, spline->dataPath, "linear_spline.conf"), conf,
-                           kLinearSplineConfTag);
+        serializeWriteDataIn(spline->dataPath, "linear_spline.conf", conf, kLinearSplineConfTag);
         spline->inFile = openDebugStream(spline->dataPath, "in.csv");
         spline->outFile = openDebugStream(spline->dataPath, "out.csv");
     }

@@ -112,8 +112,7 @@ void appendLine(std::FILE *f, const char *format, int32_t a, int32_t b = 0)
 void dumpArray(const PaceRemove *r, const char *file, const void *data, int32_t n, int tag)
 {
     if (r->dataPath == nullptr) return;
-    char path[256];
-    serializeWriteDataArray(debugFilePath(path, sizeof path, r->dataPath, file), data, n, tag);
+    serializeWriteDataArrayIn(r->dataPath, file, data, n, tag);
 }
 
 bool badArrays(const PaceRemove *r, const void *in, int32_t n, const void *out, const void *status)
@@ -158,8 +157,7 @@ extern "C" PaceRemove *newPaceRemove(const PaceRemoveConf *conf)
         return nullptr;
     }
     if (r->dataPath != nullptr) {
-        char path[256];
-        serializeWriteData(debugFilePath(path, sizeof path, r->dataPath, "pace_remove.conf"), conf, kPaceRemoveConfTag);
+        serializeWriteDataIn(r->dataPath, "pace_remove.conf", conf, kPaceRemoveConfTag);
         r->removeFile = openDebugStream(r->dataPath, "remove_input.csv");
         r->addFile = openDebugStream(r->dataPath, "add_input.csv");
     }

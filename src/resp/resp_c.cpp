@@ -351,8 +351,7 @@ extern "C" int newResp(const RespConf *conf)
 
     if (conf->dataPath != nullptr) {
         std::strncpy(st.dataPath, conf->dataPath[0] == '\0' ? "." : conf->dataPath, kMaxNameLength);
-        char path[256];
-        serializeWriteData(debugFilePath(path, sizeof path, st.dataPath, "s_resp.conf"), conf, kRespConfTag);
+        serializeWriteDataIn(st.dataPath, "s_resp.conf", conf, kRespConfTag);
         st.inFile = openDebugStream(st.dataPath, "realtimeDemoLibScan_in.csv");
         st.outFile = openDebugStream(st.dataPath, "realtimeDemoLibScan_out.csv");
     }

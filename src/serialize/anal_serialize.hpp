@@ -17,3 +17,13 @@ int serializeWriteDataArray(const char *path, const void *data, int count, int t
 int serializeWriteData(const char *path, const void *record, int typeTag);
 
 }
+
+namespace tessivar {
+
+// The same, into the file `file` of a module's debug data path
+// ("<dataPath>/<file>", "." standing for an empty path); nothing is written
+// and 0 returned when the module has no data path.
+int serializeWriteDataIn(const char *dataPath, const char *file, const void *record, int typeTag);
+int serializeWriteDataArrayIn(const char *dataPath, const char *file, const void *data, int count, int typeTag);
+
+}  // namespace tessivar

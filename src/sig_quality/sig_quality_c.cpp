@@ -251,8 +251,7 @@ void fillUnset(int32_t *segments, int32_t maxSegments) { std::fill(segments, seg
 void dumpArray(const SignalQuality *q, const char *file, const void *data, int32_t n, int tag)
 {
     if (q->dataPath == nullptr) return;
-    char path[256];
-    serializeWriteDataArray(debugFilePath(path, sizeof path, q->dataPath, file), data, n, tag);
+    serializeWriteDataArrayIn(q->dataPath, file, data, n, tag);
 }
 
 }  // namespace
@@ -333,9 +332,7 @@ extern "C" SignalQuality *newSignalQuality(const SignalQualityConf *conf)
     clear(*q);
 
     if (q->dataPath != nullptr) {
-        char path[256];
-        serializeWriteData(debugFilePath(path, sizeof path, q->dataPath, "sig_quality.conf"), conf,
-                           kSignalQualityConfTag);
+        serializeWriteDataIn(q->dataPath, "sig_quality.conf", conf, kSignalQualityConfTag);
         q->inFile = openDebugStream(q->dataPath, "in.csv");
         q->outFile = openDebugStream(q->dataPath, "out.csv");
     }
