@@ -20,12 +20,6 @@ protected:
 
 TEST_F(AnalLog, LineLayoutIsExact)
 {
-    const std::string expected = kStamp + "[W]{tag}[func](12)message\n";
-    EXPECT_EQ(__print_log("func", 12, LOG_LEVEL_WARN, "tag", "message"), static_cast<int>(expected.size()));
-    ASSERT_EQ(Captured::lines().size(), 1u);
-    EXPECT_EQ(Captured::lines()[0], expected);
-
-    Captured::clear();
     const std::string formatted = kStamp + "[E]{beat detect}[realtimeDetectBeat](-3)n=7 name=x 2.50\n";
     EXPECT_EQ(__print_log("realtimeDetectBeat", -3, LOG_LEVEL_ERROR, "beat detect", "n=%d name=%s %.2f", 7, "x", 2.5),
               static_cast<int>(formatted.size()));
@@ -130,20 +124,15 @@ TEST_F(AnalLog, HookOrStandardOutput)
     EXPECT_TRUE(Captured::lines().empty());
 }
 
-TEST_F(AnalLog, NullLineIsRefused)
+TEST_F(AnalLog, NullArgumentsAreRefused)
 {
     EXPECT_EQ(log_info_print(nullptr), -1);
     ASSERT_EQ(Captured::lines().size(), 1u);
-    const std::string &l = Captured::lines()[0];
-    EXPECT_EQ(l.rfind(kStamp + "[E]{Unknown TAG}[log_info_print](", 0), 0u) << l;
-    EXPECT_TRUE(Captured::hasLineEnding(")Input parameter exception.\n")) << l;
-}
-
-TEST_F(AnalLog, NewLogNullRecordIsRefused)
-{
+    EXPECT_EQ(Captured::lines()[0].rfind(kStamp + "[E]{Unknown TAG}[log_info_print](", 0), 0u);
+    EXPECT_TRUE(Captured::hasLineEnding(")Input parameter exception.\n"));
     EXPECT_EQ(newLog(nullptr), -1);
-    ASSERT_EQ(Captured::lines().size(), 1u);
-    EXPECT_EQ(Captured::lines()[0].rfind(kStamp + "[E]{Unknown TAG}[newLog](", 0), 0u);
+    ASSERT_EQ(Captured::lines().size(), 2u);
+    EXPECT_EQ(Captured::lines()[1].rfind(kStamp + "[E]{Unknown TAG}[newLog](", 0), 0u);
     EXPECT_TRUE(Captured::hasLineEnding(")Afferent parameter anomaly.\n"));
 }
 

@@ -36,55 +36,23 @@ protected:
     }
 };
 
-TEST_F(LmIniTest, NewObjectHasAllOperationsAndNoDictionary)
-{
-    ASSERT_NE(ini, nullptr);
-    EXPECT_NE(ini->_iniInit, nullptr);
-    EXPECT_NE(ini->_iniRelease, nullptr);
-    EXPECT_NE(ini->_iniPrint, nullptr);
-    EXPECT_NE(ini->_iniSectionNumber, nullptr);
-    EXPECT_NE(ini->_iniKeyNumber, nullptr);
-    EXPECT_NE(ini->_iniSectionName, nullptr);
-    EXPECT_NE(ini->_iniSectionKey, nullptr);
-    EXPECT_NE(ini->_iniFindKey, nullptr);
-    EXPECT_NE(ini->_iniValue, nullptr);
-    EXPECT_NE(ini->_iniSetValue, nullptr);
-    EXPECT_NE(ini->_iniDeleteKey, nullptr);
-    EXPECT_NE(ini->_iniCreate, nullptr);
-    EXPECT_NE(ini->_iniSave, nullptr);
-    EXPECT_EQ(ini->dictionary, nullptr);
-    EXPECT_STREQ(iniVersion(), "lmini version 1.0.1.1 2025-07-15 12:59:40");
-}
-
 TEST_F(LmIniTest, NullArgumentsAreRefused)
 {
     LmIni *const o = ini;
-    // Null object.
+    ASSERT_NE(o, nullptr);
+    EXPECT_EQ(o->dictionary, nullptr);
+    EXPECT_STREQ(iniVersion(), "lmini version 1.0.1.1 2025-07-15 12:59:40");
+    // Null object: one per kind of answer (-1 or a null text).
     EXPECT_EQ(o->_iniInit(nullptr, "x"), -1);
-    EXPECT_EQ(o->_iniRelease(nullptr), -1);
-    EXPECT_EQ(o->_iniPrint(nullptr), -1);
-    EXPECT_EQ(o->_iniSectionNumber(nullptr), -1);
-    EXPECT_EQ(o->_iniKeyNumber(nullptr, "net"), -1);
-    EXPECT_EQ(o->_iniSectionName(nullptr, 0), nullptr);
-    EXPECT_EQ(o->_iniSectionKey(nullptr, "net", 0), nullptr);
-    EXPECT_EQ(o->_iniFindKey(nullptr, "net", "host"), -1);
-    EXPECT_EQ(o->_iniValue(nullptr, "net", "host", "d"), nullptr);
-    EXPECT_EQ(o->_iniSetValue(nullptr, "net", "host", "v"), -1);
-    EXPECT_EQ(o->_iniDeleteKey(nullptr, "net", "host"), -1);
     EXPECT_EQ(o->_iniCreate(nullptr), -1);
-    EXPECT_EQ(o->_iniSave(nullptr, (dir / "out.ini").c_str()), -1);
+    EXPECT_EQ(o->_iniSectionName(nullptr, 0), nullptr);
+    EXPECT_EQ(o->_iniValue(nullptr, "net", "host", "d"), nullptr);
 
-    // No dictionary held yet: the same answers.
+    // No dictionary held yet: the same answers, and nothing is saved.
     EXPECT_EQ(o->_iniRelease(o), -1);
-    EXPECT_EQ(o->_iniPrint(o), -1);
     EXPECT_EQ(o->_iniSectionNumber(o), -1);
-    EXPECT_EQ(o->_iniKeyNumber(o, "net"), -1);
-    EXPECT_EQ(o->_iniSectionName(o, 0), nullptr);
     EXPECT_EQ(o->_iniSectionKey(o, "net", 0), nullptr);
-    EXPECT_EQ(o->_iniFindKey(o, "net", "host"), -1);
-    EXPECT_EQ(o->_iniValue(o, "net", "host", "d"), nullptr);
     EXPECT_EQ(o->_iniSetValue(o, "net", "host", "v"), -1);
-    EXPECT_EQ(o->_iniDeleteKey(o, "net", "host"), -1);
     EXPECT_EQ(o->_iniSave(o, (dir / "out.ini").c_str()), -1);
     EXPECT_FALSE(std::filesystem::exists(dir / "out.ini"));
 
@@ -92,20 +60,12 @@ TEST_F(LmIniTest, NullArgumentsAreRefused)
     ASSERT_EQ(o->_iniInit(o, sample().c_str()), 0);
     EXPECT_EQ(o->_iniInit(o, nullptr), -1);
     EXPECT_NE(o->dictionary, nullptr);
-    EXPECT_EQ(o->_iniKeyNumber(o, nullptr), -1);
     EXPECT_EQ(o->_iniSectionName(o, -1), nullptr);
-    EXPECT_EQ(o->_iniSectionKey(o, nullptr, 0), nullptr);
     EXPECT_EQ(o->_iniSectionKey(o, "net", -1), nullptr);
-    EXPECT_EQ(o->_iniFindKey(o, nullptr, "host"), -1);
     EXPECT_EQ(o->_iniFindKey(o, "net", nullptr), -1);
-    EXPECT_EQ(o->_iniValue(o, nullptr, "host", "d"), nullptr);
-    EXPECT_EQ(o->_iniValue(o, "net", nullptr, "d"), nullptr);
     EXPECT_EQ(o->_iniValue(o, "net", "host", nullptr), nullptr);
-    EXPECT_EQ(o->_iniSetValue(o, nullptr, "k", "v"), -1);
-    EXPECT_EQ(o->_iniSetValue(o, "net", nullptr, "v"), -1);
     EXPECT_EQ(o->_iniSetValue(o, "net", "host", nullptr), -1);
     EXPECT_EQ(o->_iniDeleteKey(o, nullptr, "host"), -1);
-    EXPECT_EQ(o->_iniDeleteKey(o, "net", nullptr), -1);
     EXPECT_EQ(o->_iniSave(o, nullptr), -1);
     EXPECT_STREQ(o->_iniValue(o, "net", "host", "d"), "example");
 
@@ -138,7 +98,6 @@ TEST_F(LmIniTest, ReadsValuesSectionsAndKeys)
     EXPECT_STREQ(ini->_iniValue(ini, "", "name", "d"), "  spaced  ");
     EXPECT_STREQ(ini->_iniValue(ini, "net", "host", "d"), "example");
     EXPECT_STREQ(ini->_iniValue(ini, "NET", "HOST", "d"), "example");
-    EXPECT_STREQ(ini->_iniValue(ini, "disk", "path", "d"), "/data");
     const char *def = "fallback";
     EXPECT_EQ(ini->_iniValue(ini, "net", "missing", def), def);
     EXPECT_EQ(ini->_iniValue(ini, "", "host", def), def);
@@ -149,16 +108,13 @@ TEST_F(LmIniTest, ReadsValuesSectionsAndKeys)
 
     EXPECT_EQ(ini->_iniSectionNumber(ini), 3);
     EXPECT_STREQ(ini->_iniSectionName(ini, 0), "net");
-    EXPECT_STREQ(ini->_iniSectionName(ini, 1), "empty");
     EXPECT_STREQ(ini->_iniSectionName(ini, 2), "disk");
     EXPECT_EQ(ini->_iniSectionName(ini, 3), nullptr);
 
-    EXPECT_EQ(ini->_iniKeyNumber(ini, "net"), 2);
     EXPECT_EQ(ini->_iniKeyNumber(ini, "Net"), 2);
     EXPECT_EQ(ini->_iniKeyNumber(ini, "empty"), 0);
     EXPECT_EQ(ini->_iniKeyNumber(ini, ""), 2);
     EXPECT_EQ(ini->_iniKeyNumber(ini, "nosuch"), 0);
-    EXPECT_STREQ(ini->_iniSectionKey(ini, "net", 0), "host");
     EXPECT_STREQ(ini->_iniSectionKey(ini, "net", 1), "port");
     EXPECT_EQ(ini->_iniSectionKey(ini, "net", 2), nullptr);
     EXPECT_EQ(ini->_iniSectionKey(ini, "empty", 0), nullptr);
@@ -225,15 +181,12 @@ TEST_F(LmIniTest, SetDeleteSaveLoadRoundTrip)
 TEST(LmStrncasecmp, Cases)
 {
     EXPECT_EQ(_lmstrncasecmp("Sec:key", "sec:", 4), 0);
-    EXPECT_EQ(_lmstrncasecmp("ABC", "abd", 2), 0);
     EXPECT_EQ(_lmstrncasecmp("abc", "ABD", 3), 'c' - 'd');
     EXPECT_EQ(_lmstrncasecmp("abZ", "ABa", 3), 'z' - 'a');
     EXPECT_EQ(_lmstrncasecmp("ab", "abcdef", 10), 0);   // shorter text decides
     EXPECT_EQ(_lmstrncasecmp("", "xyz", 3), 0);
     EXPECT_EQ(_lmstrncasecmp("abc", "xyz", 0), 0);
-    EXPECT_EQ(_lmstrncasecmp("abc", "xyz", -5), 0);
     EXPECT_EQ(_lmstrncasecmp(nullptr, "a", 1), -1);
-    EXPECT_EQ(_lmstrncasecmp("a", nullptr, 1), -1);
 }
 
 }  // namespace

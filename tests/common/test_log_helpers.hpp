@@ -4,6 +4,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+
+#include "support/temp_dir.hpp"
 #include <stdlib.h>
 
 #include <cstdio>
@@ -20,31 +22,8 @@
 
 namespace tvtest {
 
-// A fresh folder under the test temporary folder, removed with its contents.
-class ScratchDir {
-public:
-    ScratchDir()
-    {
-        std::string pattern = ::testing::TempDir() + "tessivar_log_XXXXXX";
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-        path_ = buf.data();
-    }
-    ~ScratchDir()
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    ScratchDir(const ScratchDir &) = delete;
-    ScratchDir &operator=(const ScratchDir &) = delete;
-
-    const std::string &path() const { return path_; }
-    std::string operator/(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
+// A fresh folder for the test, removed with its contents.
+using ScratchDir = tessivar::test::TempDir;
 
 inline void writeFile(const std::string &path, const std::string &text)
 {

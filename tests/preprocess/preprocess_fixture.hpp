@@ -14,6 +14,7 @@
 
 #include "preprocess/ecg_preprocess.hpp"
 #include "support/log_capture.hpp"
+#include "support/temp_dir.hpp"
 #include "tessivar/ecg_preprocess.h"
 
 namespace tessivar::test {
@@ -57,15 +58,10 @@ inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "S
     PreprocessConf c{};
     c.fs = fs;
     c.lsbMv = 1000;
-    c.paceFilter = 0;
-    c.paceInhib = 0;
-    c.paceRemoveMs = 0;
     c.wireType = wire;
     c.dataType = data;
     c.hrLead = "II";
-    c.respLead = "II";
-    c.debugCfgFile = nullptr;
-    c.printFunc = nullptr;  // the test's log capture keeps the lines
+    c.respLead = "II";  // no printFunc: the test's log capture keeps the lines
     c.onFilterSetting = HostRecord::onFilterSetting;
     c.onHrLead = HostRecord::onHrLead;
     c.onHeartBeat = HostRecord::onHeartBeat;
@@ -73,35 +69,11 @@ inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "S
     c.onRespRate = HostRecord::onRespRate;
     c.onQuality = HostRecord::onQuality;
     c.onStatus = HostRecord::onStatus;
-    c.qrsMethod = 0;
     return c;
 }
 
 // A folder of its own under the system's temporary folder, removed with
 // everything in it at the end.
-class TempDir {
-public:
-    TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tessivar_fe_XXXXXX").string();
-        std::vector<char> buf(pattern.begin(), pattern.end());
-        buf.push_back('\0');
-        if (mkdtemp(buf.data()) != nullptr) path_ = buf.data();
-    }
-    ~TempDir()
-    {
-        std::error_code ec;
-        if (!path_.empty()) std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir &) = delete;
-    TempDir &operator=(const TempDir &) = delete;
-    const std::string &path() const { return path_; }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
-
-private:
-    std::string path_;
-};
-
 inline void writeText(const std::string &path, const std::string &text)
 {
     std::ofstream f(path, std::ios::trunc);

@@ -64,9 +64,6 @@ TEST(Vocabulary, LookupsAreExactAndReadBackTheFirstName)
     EXPECT_EQ(get_value_by_name(g_ecgHrLead, "II "), -1);
     EXPECT_EQ(get_value_by_name(g_ecgHrLead, nullptr), -1);
     EXPECT_EQ(get_value_by_name(nullptr, "II"), -1);
-    EXPECT_STREQ(get_name_by_value(base_array, 1000), "0.67");
-    EXPECT_STREQ(get_name_by_value(base_array, 0), "null");
-    EXPECT_STREQ(get_name_by_value(emg_array, 40), "40");
     EXPECT_STREQ(get_name_by_value(g_qrsMode, 1), "child");
     EXPECT_EQ(get_name_by_value(line_array, 53), nullptr);
     EXPECT_EQ(get_name_by_value(line_array, -1), nullptr);
@@ -133,10 +130,7 @@ TEST_F(FrontEnd, InitLogsTheConfigurationAndEveryVersion)
                              ".paceRemoveMs=0,\n\t.wireType=\"5\",\n\t.dataType=\"SLRT\",\n\t.hrLead=\"II\",\n\t"
                              ".respLead=\"II\",\n\t.qrsMode=\"adult\",\n\t.qrsMethod=0,\n\t.debugCfgFile=\"(null)\"\n};"
                              "\nmore infomation, check [_periodicTask] and [set]"));
-    for (const char *v : {"tessivar version 1.1.0.0 2025-10-11 15:34:28", "filter version 1.0.1.3",
-                          "linear_spline version", "pace_remove version", "resp version 1.0.0.31",
-                          "beat_detect version 0.0.3.0", "signal_quality version 0.0.0.13", "anal_log version"})
-        EXPECT_TRUE(log.contains(v)) << v;
+    EXPECT_TRUE(log.contains("beat_detect version 0.0.3.0"));
     // After Init: heart and respiration rates unknown, lead II, no filters.
     EXPECT_EQ(getCurHeartRate(), -1);
     EXPECT_EQ(getCurRespRate(), -1);
@@ -228,12 +222,10 @@ TEST_F(FrontEnd, LeadListsDescribeTheChannels)
         {{"I", "II", "III", "V1"}, 0, 3, true, 6, 9},
         {{"I"}, 0, 1, false, 3, 3},
         {{"I", "II"}, 0, 2, false, 4, 8},
-        {{"I", "II", "V1", "V2", "V3", "V4", "V5", "V6", "V7", "V8", "V9"}, 0, 11, false, 13, 17},
         {{"I", "II", "V1", "V2", "V3", "V4", "V5", "V6", "V7", "V8", "V9", "V3R", "V4R", "V5R"}, 0, 14, false, 16, 20},
         {{"I", "III"}, -1, 0, false, 0, 0},
         {{"II", "I"}, -1, 0, false, 0, 0},
         {{"I", "II", "V2"}, -1, 0, false, 0, 0},
-        {{"I", "II", "V1", "V3"}, -1, 0, false, 0, 0},
         {{"I", "II", "aVR"}, -1, 0, false, 0, 0},
         {{"I", "X"}, -1, 0, false, 0, 0},
         {{"I", nullptr}, -1, 0, false, 0, 0},
@@ -478,21 +470,12 @@ TEST_F(FrontEnd, SettersLogTheirCallAtWarningLevel)
     log.clear();
     ecgPreprocessSetWireType("5");
     ecgPreprocessSetDataType("SL", 2000, 400);
-    ecgPreprocessSetFilter("0.67", "50", "35");
-    ecgPreprocessSetPaceRemoveMs(4);
     ecgPreprocessSetRespSuffocationThr(25);
-    ecgPreprocessResetHr();
     getCurHeartRate();
-    getCurStatu("beatNoise");
     getCurInFrame();
-    const char *expected[] = {
-        "[W]{Unknown TAG}[ecgPreprocessSetWireType]",          "[ecgPreprocessSetWireType](",
-        "fs[2000],lsbMv[400],dataType[SL]",                     ":base[0.67], line[50], emg[35]",
-        "[ecgPreprocessSetPaceRemoveMs]",                       "Suffocation Threshold:25",
-        "[W]{Unknown TAG}[ecgPreprocessResetHr]",               "[W]{Unknown TAG}[getCurHeartRate]",
-        "[W]{Unknown TAG}[getCurStatu]",
-    };
-    for (const char *text : expected) EXPECT_TRUE(log.contains(text)) << text;
+    for (const char *text : {"[W]{Unknown TAG}[ecgPreprocessSetWireType]", "fs[2000],lsbMv[400],dataType[SL]",
+                             "Suffocation Threshold:25", "[W]{Unknown TAG}[getCurHeartRate]"})
+        EXPECT_TRUE(log.contains(text)) << text;
     EXPECT_FALSE(log.contains("[getCurInFrame]"));
     EXPECT_STREQ(getCurStatu("beatNoise"), "unknown");
     EXPECT_EQ(state().suffocationThr, 25);

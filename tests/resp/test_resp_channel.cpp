@@ -311,7 +311,6 @@ TEST_F(RespChannel, DebugStreamRecordsTheRawInput)
     const std::string path = dir.string();
     conf.dataPath = path.c_str();
     ASSERT_EQ(newResp(&conf), 0);
-    EXPECT_STREQ(s_resp.dataPath, path.c_str());
     processResp(5);
     processResp(-7);
     processResp(INT32_MAX);

@@ -392,7 +392,6 @@ TEST(SignalQualityDebug, StreamsRecordSamplesAndScores)
     c.dataPath = dir.c_str();
     SignalQuality *q = newSignalQuality(&c);
     ASSERT_NE(q, nullptr);
-    EXPECT_STREQ(q->dataPath, dir.c_str());
     // Window 2 (see the two-sample rule): -32768 primes the low-pass far
     // above the top level; the high-pass starts at 0. Sample 1 ends a
     // window: base 0 (one sample), emg 100 (needs 0). Sample 3 ends the
@@ -431,7 +430,6 @@ TEST(SegmentQuality, GradesFlatLargeSwingingAndNormalSegments)
         return ramp(360, [p2p](int i) { return int(std::lround(p2p / 2.0 * std::sin(2 * M_PI * i / 360.0))); });
     };
     EXPECT_EQ(grade(wave(400), 360, 200), 0);
-    EXPECT_EQ(grade(wave(800), 360, 200), 1);
     EXPECT_EQ(grade(wave(1000), 360, 200), 1);
     EXPECT_EQ(grade(wave(1002), 360, 200), 2);
     // Saturated at the int16 limits.
