@@ -11,9 +11,7 @@ extern "C" SignalFilter *newAvgFilter(const AvgFilterConf *conf) { return HighPa
 
 extern "C" int delAvgFilter(SignalFilter **filter)
 {
-    if (filter == nullptr || *filter == nullptr) return -1;
-    TV_LOGT(HighPass::kTag, "delete %s", tessivar::filter::nameOf(*filter));
-    return tessivar::filter::releaseFilter(filter);
+    return tessivar::filter::releaseFilter(filter, HighPass::kTag);
 }
 
 extern "C" int initAvgFilter(SignalFilter *filter) { return HighPass::init(filter, doAvgFilter); }

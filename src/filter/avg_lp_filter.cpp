@@ -10,9 +10,7 @@ extern "C" SignalFilter *newAvgLpFilter(const AvgLpFilterConf *conf) { return Lo
 
 extern "C" int delAvgLpFilter(SignalFilter **filter)
 {
-    if (filter == nullptr || *filter == nullptr) return -1;
-    TV_LOGT(LowPass::kTag, "delete %s", tessivar::filter::nameOf(*filter));
-    return tessivar::filter::releaseFilter(filter);
+    return tessivar::filter::releaseFilter(filter, LowPass::kTag);
 }
 
 extern "C" int initAvgLpFilter(SignalFilter *filter) { return LowPass::init(filter, doAvgLpFilter); }

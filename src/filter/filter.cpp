@@ -17,10 +17,11 @@
 
 namespace tessivar::filter {
 
-int releaseFilter(SignalFilter **filter)
+int releaseFilter(SignalFilter **filter, const char *tag)
 {
     if (filter == nullptr || *filter == nullptr) return -1;
     SignalFilter *f = *filter;
+    if (tag != nullptr) TV_LOGT(tag, "delete %s", nameOf(f));
     closeDebugStream(&f->inFile);
     closeDebugStream(&f->outFile);
     std::free(f);

@@ -91,9 +91,10 @@ Kind *allocateFilter(const BlockLayout &layout, int32_t type, const char *name, 
     return kind;
 }
 
-// Closes the debug streams, frees the block and nulls the handle.
-// 0, or -1 for a null handle.
-int releaseFilter(SignalFilter **filter);
+// Closes the debug streams, frees the block and nulls the handle, logging
+// the deletion under the kind's tag (null tag: silently). 0, or -1 for a
+// null handle.
+int releaseFilter(SignalFilter **filter, const char *tag = nullptr);
 
 // Every slot x0, or zeros when x0 is exactly 0.
 void fillHistory(double *buf, int32_t n, double x0);

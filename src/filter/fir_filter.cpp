@@ -73,9 +73,7 @@ extern "C" SignalFilter *newFirFilter(const FirFilterConf *conf)
 
 extern "C" int delFirFilter(SignalFilter **filter)
 {
-    if (filter == nullptr || *filter == nullptr) return -1;
-    TV_LOGT(kFirTag, "delete %s", nameOf(*filter));
-    return releaseFilter(filter);
+    return releaseFilter(filter, kFirTag);
 }
 
 extern "C" int initFirFilter(SignalFilter *filter)

@@ -108,9 +108,7 @@ extern "C" SignalFilter *newIirCombFilter(const IirCombFilterConf *conf)
 
 extern "C" int delIirCombFilter(SignalFilter **filter)
 {
-    if (filter == nullptr || *filter == nullptr) return -1;
-    TV_LOGT(kIirTag, "delete %s", nameOf(*filter));
-    return releaseFilter(filter);
+    return releaseFilter(filter, kIirTag);
 }
 
 extern "C" int initIirCombFilter(SignalFilter *filter)

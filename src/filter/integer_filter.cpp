@@ -161,9 +161,7 @@ extern "C" SignalFilter *newIntegerFilter(const IntegerFilterConf *conf)
 
 extern "C" int delIntegerFilter(SignalFilter **filter)
 {
-    if (filter == nullptr || *filter == nullptr) return -1;
-    TV_LOGT(kIntTag, "delete %s", nameOf(*filter));
-    return releaseFilter(filter);
+    return releaseFilter(filter, kIntTag);
 }
 
 extern "C" int initIntegerFilter(SignalFilter *filter)

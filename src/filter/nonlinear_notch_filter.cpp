@@ -54,9 +54,7 @@ extern "C" SignalFilter *newNonlinearNotchFilter(const NonlinearNotchFilterConf 
 
 extern "C" int delNonlinearNotchFilter(SignalFilter **filter)
 {
-    if (filter == nullptr || *filter == nullptr) return -1;
-    TV_LOGT(kNotchTag, "delete %s", nameOf(*filter));
-    return releaseFilter(filter);
+    return releaseFilter(filter, kNotchTag);
 }
 
 extern "C" int initNonlinearNotchFilter(SignalFilter *filter)
