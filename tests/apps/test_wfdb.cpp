@@ -11,6 +11,7 @@
 
 #include "records/resample.hpp"
 #include "records/wfdb.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
@@ -24,7 +25,7 @@ bool haveData() { return std::ifstream(kData + "/mitdb/100.hea").good(); }
 
 std::string scratch(const std::string &name) { return ::testing::TempDir() + "/wfdb_" + name; }
 
-void writeText(const std::string &path, const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
+using tessivar::test::writeText;
 
 std::string errorOf(const std::function<void()> &f)
 {

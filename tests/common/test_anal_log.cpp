@@ -168,13 +168,13 @@ TEST_F(AnalLog, ScanFollowsConfiguredLevel)
 {
     tvtest::ScratchDir dir;
     const std::string cfg = dir / "log.ini";
-    tvtest::writeFile(cfg, "record_file_path = " + dir.path() + "\nlog_level = warn\n");
+    tvtest::writeText(cfg, "record_file_path = " + dir.path() + "\nlog_level = warn\n");
     LogConf conf = {cfg.c_str(), nullptr, LOG_LEVEL_TRACE, nullptr};
     ASSERT_EQ(newLog(&conf), 0);
     EXPECT_EQ(tessivar::analLogState().g_print_prior, LOG_LEVEL_WARN);
     EXPECT_EQ(__print_log("f", 1, LOG_LEVEL_INFO, "t", "m"), 0);
 
-    tvtest::writeFile(cfg, "record_file_path = " + dir.path() + "\nlog_level = trace\n");
+    tvtest::writeText(cfg, "record_file_path = " + dir.path() + "\nlog_level = trace\n");
     EXPECT_EQ(logScanConf(), 0);
     EXPECT_EQ(tessivar::analLogState().g_print_prior, LOG_LEVEL_TRACE);
     EXPECT_GT(__print_log("f", 1, LOG_LEVEL_TRACE, "t", "m"), 0);

@@ -26,7 +26,7 @@ protected:
 TEST_F(CommonHelpers, FileExistAndFileIsDir)
 {
     const std::string plain = dir / "plain.txt";
-    tvtest::writeFile(plain, "x");
+    tvtest::writeText(plain, "x");
     EXPECT_EQ(fileExist(dir.path().c_str()), 1);
     EXPECT_EQ(fileExist((dir / "missing").c_str()), 0);
     EXPECT_TRUE(Captured::lines().empty());
@@ -67,7 +67,7 @@ TEST_F(CommonHelpers, CreateDirMakesEveryParent)
 TEST_F(CommonHelpers, CreateDirFailures)
 {
     const std::string plain = dir / "plain.txt";
-    tvtest::writeFile(plain, "x");
+    tvtest::writeText(plain, "x");
     EXPECT_EQ(createDir((plain + "/sub").c_str()), -4);  // the last part
     EXPECT_TRUE(Captured::hasLineEnding(")mkdir error(Not a directory).\n"));
     Captured::clear();

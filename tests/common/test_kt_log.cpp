@@ -25,7 +25,7 @@ protected:
     tvtest::ScratchDir dir;
     std::string cfg = dir / "log.ini";
 
-    void writeCfg(const std::string &text) { tvtest::writeFile(cfg, text); }
+    void writeCfg(const std::string &text) { tvtest::writeText(cfg, text); }
     tessivar::KtLogState &state() { return tessivar::ktLogState(); }
     int start(int fallback = 3) { return kt_log_new(cfg.c_str(), Captured::change, fallback); }
     std::string makeFolder(const std::string &name)
@@ -105,7 +105,7 @@ TEST_F(KtLog, SwitchIsOnOnlyForExactOn)
         EXPECT_EQ(state().g_log_fp, nullptr);
     }
     EXPECT_TRUE(tvtest::isFolder(logs));
-    EXPECT_EQ(tvtest::readFile(logs + "/" + kFileName), "");
+    EXPECT_EQ(tvtest::readText(logs + "/" + kFileName), "");
 }
 
 TEST_F(KtLog, RecordPathIsTrimmedAndChecked)
@@ -117,7 +117,7 @@ TEST_F(KtLog, RecordPathIsTrimmedAndChecked)
 
     // An existing non-folder clears the path; the start falls back to ".".
     const std::string plain = dir / "plain.txt";
-    tvtest::writeFile(plain, "x");
+    tvtest::writeText(plain, "x");
     writeCfg("record_file_path = " + plain + "\n");
     Captured::clear();
     ASSERT_EQ(start(), 0);
@@ -165,7 +165,7 @@ TEST_F(KtLog, MissingFolderIsMadeAndTakenAtTheNextScan)
 TEST_F(KtLog, FolderThatCannotBeMadeClearsPath)
 {
     const std::string plain = dir / "plain.txt";
-    tvtest::writeFile(plain, "x");
+    tvtest::writeText(plain, "x");
     const std::string logs = makeFolder("logs");
     writeCfg("record_file_path = " + logs + "\n");
     ASSERT_EQ(start(), 0);
@@ -196,7 +196,7 @@ TEST_F(KtLog, RecordingFollowsSwitchAndFolder)
     ASSERT_GT(__print_log("f", 5, LOG_LEVEL_INFO, "t", "first %d", 1), 0);
     const std::string first = "2025-07-15 12:39:35.000042[I]{t}[f](5)first 1\n";
     EXPECT_EQ(Captured::lines(), (std::vector<std::string>{first}));
-    const std::string before = tvtest::readFile(fileA);
+    const std::string before = tvtest::readText(fileA);
     ASSERT_GE(before.size(), first.size());
     EXPECT_EQ(before.substr(before.size() - first.size()), first);
     EXPECT_EQ(state().g_count, 2);  // "Log new." and the line above
@@ -208,7 +208,7 @@ TEST_F(KtLog, RecordingFollowsSwitchAndFolder)
     EXPECT_EQ(Captured::changes(), (Changes{{0, a}}));
     EXPECT_EQ(state().g_log_fp, nullptr);
     __print_log("f", 6, LOG_LEVEL_INFO, "t", "unrecorded");
-    EXPECT_EQ(tvtest::readFile(fileA), before);
+    EXPECT_EQ(tvtest::readText(fileA), before);
 
     // Switch on again within the minute: (1, a), same file appended.
     cfgFor(a, "ON", "log_level = trace\n");
@@ -216,7 +216,7 @@ TEST_F(KtLog, RecordingFollowsSwitchAndFolder)
     ASSERT_EQ(logScanConf(), 0);
     EXPECT_EQ(Captured::changes(), (Changes{{1, a}}));
     __print_log("f", 7, LOG_LEVEL_INFO, "t", "again");
-    EXPECT_EQ(tvtest::readFile(fileA), before + "2025-07-15 12:39:35.000042[I]{t}[f](7)again\n");
+    EXPECT_EQ(tvtest::readText(fileA), before + "2025-07-15 12:39:35.000042[I]{t}[f](7)again\n");
 
     // New folder while on: (0, last) then (1, current), file in the new folder.
     cfgFor(b, "ON", "log_level = trace\n");
@@ -224,7 +224,7 @@ TEST_F(KtLog, RecordingFollowsSwitchAndFolder)
     ASSERT_EQ(logScanConf(), 0);
     EXPECT_EQ(Captured::changes(), (Changes{{0, a}, {1, b}}));
     __print_log("f", 8, LOG_LEVEL_INFO, "t", "in b");
-    EXPECT_EQ(tvtest::readFile(b + "/" + kFileName), "2025-07-15 12:39:35.000042[I]{t}[f](8)in b\n");
+    EXPECT_EQ(tvtest::readText(b + "/" + kFileName), "2025-07-15 12:39:35.000042[I]{t}[f](8)in b\n");
 
     // New folder while switching off: only (0, last).
     cfgFor(a, "OFF");
@@ -264,7 +264,7 @@ TEST_F(KtLog, SaveRefusals)
     ASSERT_EQ(start(), 0);
     EXPECT_EQ(kt_log_save(nullptr), -1);
     EXPECT_EQ(kt_log_save("x\n"), 0);
-    EXPECT_EQ(tvtest::readFile(a + "/" + kFileName), "x\n");
+    EXPECT_EQ(tvtest::readText(a + "/" + kFileName), "x\n");
 }
 
 TEST_F(KtLog, RotationAfter100000Lines)
@@ -281,15 +281,15 @@ TEST_F(KtLog, RotationAfter100000Lines)
     // Within the same minute the same file is appended to.
     std::string expected(200000, 'x');
     for (std::size_t k = 1; k < expected.size(); k += 2) expected[k] = '\n';
-    EXPECT_EQ(tvtest::readFile(a + "/" + kFileName), expected + "y\n");
+    EXPECT_EQ(tvtest::readText(a + "/" + kFileName), expected + "y\n");
 
     // In a new minute the next rotation opens a new file.
     for (int i = 1; i < 99999; ++i) ASSERT_EQ(kt_log_save("x\n"), 0);
     tvtest::FixedClock::minute() = 40;
     ASSERT_EQ(kt_log_save("x\n"), 0);
     ASSERT_EQ(kt_log_save("y\n"), 0);
-    EXPECT_EQ(tvtest::readFile(a + "/" + kFileName).size(), 400000u);
-    EXPECT_EQ(tvtest::readFile(a + "/202507151240anal_log.log"), "y\n");
+    EXPECT_EQ(tvtest::readText(a + "/" + kFileName).size(), 400000u);
+    EXPECT_EQ(tvtest::readText(a + "/202507151240anal_log.log"), "y\n");
 }
 
 TEST_F(KtLog, FailingWriteStopsRecording)

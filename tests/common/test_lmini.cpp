@@ -31,7 +31,7 @@ protected:
     std::string sample()
     {
         const std::string p = dir / "sample.ini";
-        tvtest::writeFile(p, kSample);
+        tvtest::writeText(p, kSample);
         return p;
     }
 };
@@ -80,7 +80,7 @@ TEST_F(LmIniTest, LoadFailures)
 {
     EXPECT_EQ(ini->_iniInit(ini, (dir / "missing.ini").c_str()), -2);
     const std::string bad = dir / "bad.ini";
-    tvtest::writeFile(bad, "[ok]\nthis line is no entry\n");
+    tvtest::writeText(bad, "[ok]\nthis line is no entry\n");
     EXPECT_EQ(ini->_iniInit(ini, bad.c_str()), -3);
     EXPECT_EQ(ini->dictionary, nullptr);
 
@@ -127,8 +127,8 @@ TEST_F(LmIniTest, SecondLoadReplacesTheDictionary)
 {
     const std::string first = dir / "first.ini";
     const std::string second = dir / "second.ini";
-    tvtest::writeFile(first, "a = 1\n[s]\nx = 1\n");
-    tvtest::writeFile(second, "b = 2\n");
+    tvtest::writeText(first, "a = 1\n[s]\nx = 1\n");
+    tvtest::writeText(second, "b = 2\n");
     ASSERT_EQ(ini->_iniInit(ini, first.c_str()), 0);
     ASSERT_EQ(ini->_iniInit(ini, second.c_str()), 0);
     EXPECT_STREQ(ini->_iniValue(ini, "", "a", "none"), "none");

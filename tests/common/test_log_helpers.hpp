@@ -25,19 +25,8 @@ namespace tvtest {
 // A fresh folder for the test, removed with its contents.
 using ScratchDir = tessivar::test::TempDir;
 
-inline void writeFile(const std::string &path, const std::string &text)
-{
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-}
-
-inline std::string readFile(const std::string &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using tessivar::test::readText;
+using tessivar::test::writeText;
 
 inline bool isFolder(const std::string &path) { return std::filesystem::is_directory(path); }
 

@@ -72,14 +72,7 @@ inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "S
     return c;
 }
 
-// A folder of its own under the system's temporary folder, removed with
-// everything in it at the end.
-inline void writeText(const std::string &path, const std::string &text)
-{
-    std::ofstream f(path, std::ios::trunc);
-    f << text;
-}
-
+// The file's bytes (capture files are binary).
 inline std::vector<char> readBytes(const std::string &path)
 {
     std::ifstream f(path, std::ios::binary);

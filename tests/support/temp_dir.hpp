@@ -1,10 +1,12 @@
-// A fresh folder under the system's temporary folder for one test, removed
-// with its contents afterwards.
+// Scratch files for tests: a fresh folder under the system's temporary
+// folder, removed with its contents afterwards, and whole-file text I/O.
 #pragma once
 
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -35,5 +37,21 @@ public:
 private:
     std::string path_;
 };
+
+// Replaces the file's contents by text (bytes as given).
+inline void writeText(const std::string &path, const std::string &text)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+}
+
+// The whole file, or "" when it cannot be read.
+inline std::string readText(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 }  // namespace tessivar::test
