@@ -22,6 +22,11 @@ typedef struct DspComplex {
     double im;
 } DspComplex;
 
+/* The transform's working array (shared by every caller) and its quarter-wave
+ * sine table. */
+TESSIVAR_API extern DspComplex data_of_N_FFT[N_FFT];
+TESSIVAR_API extern double SIN_TABLE_of_N_FFT[N_FFT / 4 + 1];
+
 /* Fills the quarter-wave table: entry i = sin(2 pi i / 1024), i = 0 .. 256. */
 TESSIVAR_API void Init_FFT(void);
 

@@ -201,9 +201,9 @@ extern "C" int32_t findRPeak(BeatDetect *detector, const int16_t *samples, int32
 
 extern "C" int BT_setMinAdultQRSThr(BeatDetect *detector, int32_t qrsAmplitude, int32_t qrsDuration)
 {
-    // Only the limited-resource detector has these thresholds; the state of
-    // another method's handle is not touched.
-    if (detector != nullptr && detector->method == 0) EP_setMinAdultQRSThr(detector, qrsAmplitude, qrsDuration);
+    // Only the limited-resource detector has these thresholds; it refuses
+    // (and logs) a handle of another method.
+    if (detector != nullptr) EP_setMinAdultQRSThr(detector, qrsAmplitude, qrsDuration);
     return 0;
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/log_macros.hpp"
 #include "common/named_block.hpp"
 #include "tessivar/beat_detect.h"
 
@@ -14,6 +15,21 @@ namespace tessivar {
 // Heart-rate limits of a configuration value below 1.
 inline constexpr int32_t kDefaultMaxHR = 300;
 inline constexpr int32_t kDefaultMinHR = 30;
+
+// Method codes 0, 1 and 2 name their detectors; every other code is the kt
+// detector, family 3.
+inline int32_t detectorFamily(int32_t method) { return method >= 0 && method <= 2 ? method : 3; }
+
+// True when handle is a live instance of the detector family; otherwise logs
+// message under tag and returns false. Every per-method entry point
+// checks this first, so a handle of another method (whose state is laid out
+// differently) is never read as its own.
+inline bool isHandleOf(const BeatDetect *handle, int32_t family, const char *tag, const char *message = kBadInput)
+{
+    if (handle != nullptr && handle->name != nullptr && detectorFamily(handle->method) == family) return true;
+    TV_LOGE(tag, "%s", message);
+    return false;
+}
 
 // Fills the head from the configuration (name and data path excepted).
 inline void fillBeatDetectHead(BeatDetect &h, const BeatDetectConf &conf)

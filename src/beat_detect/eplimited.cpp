@@ -214,10 +214,7 @@ extern "C" BeatDetect *newEplimitedBeatDetect(const BeatDetectConf *conf)
 
 extern "C" int delEplimitedBeatDetect(BeatDetect **detector)
 {
-    if (detector == nullptr || *detector == nullptr) {
-        TV_LOGE(tessivar::kTag, "%s", tessivar::kBadInput);
-        return -1;
-    }
+    if (detector == nullptr || !tessivar::isHandleOf(*detector, 0, tessivar::kTag)) return -1;
     EplimitedBeatDetect &d = eplimitedOf(*detector);
     std::FILE **streams[] = {&d.onsetFile,   &d.offsetFile,      &d.peakIndFile,       &d.valleyIndFile,
                              &d.rDetectFile, &d.header.inFile, &d.header.outFile};
@@ -229,10 +226,7 @@ extern "C" int delEplimitedBeatDetect(BeatDetect **detector)
 
 extern "C" int initEplimitedBeatDetect(BeatDetect *detector)
 {
-    if (detector == nullptr) {
-        TV_LOGE(tessivar::kTag, "%s", tessivar::kBadInput);
-        return -1;
-    }
+    if (!tessivar::isHandleOf(detector, 0, tessivar::kTag)) return -1;
     EplimitedBeatDetect &d = eplimitedOf(detector);
     tessivar::QRSDet(d, 0, true);
     tessivar::EpBeatStage &s = d.s;
@@ -248,10 +242,7 @@ extern "C" int initEplimitedBeatDetect(BeatDetect *detector)
 
 extern "C" int setEplimitedBeatDetectMode(BeatDetect *detector, int32_t mode)
 {
-    if (detector == nullptr || detector->name == nullptr) {
-        TV_LOGE(tessivar::kTag, "%s", tessivar::kNull);
-        return -1;
-    }
+    if (!tessivar::isHandleOf(detector, 0, tessivar::kTag, tessivar::kNull)) return -1;
     // The configured class stays in the head: the next init returns to it.
     tessivar::SetAgeType(eplimitedOf(detector), mode);
     return 0;
@@ -259,10 +250,7 @@ extern "C" int setEplimitedBeatDetectMode(BeatDetect *detector, int32_t mode)
 
 extern "C" int EP_setMinAdultQRSThr(BeatDetect *detector, int32_t qrsAmplitude, int32_t qrsDuration)
 {
-    if (detector == nullptr || detector->name == nullptr) {
-        TV_LOGE(tessivar::kTag, "%s", tessivar::kNull);
-        return -1;
-    }
+    if (!tessivar::isHandleOf(detector, 0, tessivar::kTag, tessivar::kNull)) return -1;
     EplimitedBeatDetect &d = eplimitedOf(detector);
     if (qrsAmplitude == 0 && qrsDuration == 0) {
         d.s.userThr = 0;
@@ -278,6 +266,7 @@ extern "C" int EP_setMinAdultQRSThr(BeatDetect *detector, int32_t qrsAmplitude, 
 
 extern "C" int32_t detectEplimitedBeat(BeatDetect *detector, int32_t sample)
 {
+    if (!tessivar::isHandleOf(detector, 0, tessivar::kTag)) return -1;
     EplimitedBeatDetect &d = eplimitedOf(detector);
     tessivar::EpBeatStage &s = d.s;
     s.ecgRing[s.ecgIdx] = sample;

@@ -150,9 +150,10 @@ extern "C" int newLog(const LogConf *conf)
         return -1;
     }
     if (s_analLog.running) delLog();
+    // The hook goes in first so that the file logger's start-up lines reach it.
+    if (conf->printFunc != nullptr) s_analLog.g_print_func = conf->printFunc;
     kt_log_new(conf->cfgFile, conf->cfgChange, conf->defaultLevel);
     s_analLog.g_print_prior = kt_log_prior();
-    if (conf->printFunc != nullptr) s_analLog.g_print_func = conf->printFunc;
     s_analLog.running = true;
     TV_LOGT(tessivar::kTag, "Log new.");
     return 0;
@@ -162,6 +163,9 @@ extern "C" int delLog(void)
 {
     TV_LOGT(tessivar::kTag, "Log free.");
     kt_log_del();
+    // The host may unload its hook once the log is stopped: nothing may call
+    // it afterwards.
+    s_analLog.g_print_func = nullptr;
     s_analLog.running = false;
     return 0;
 }

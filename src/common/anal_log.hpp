@@ -20,7 +20,7 @@ int realLogClock(timeval *now, std::tm *local);
 
 struct AnalLogState {
     int g_print_prior = LOG_LEVEL_INFO;     // lines above this level are dropped
-    LogPrintFunc g_print_func = nullptr;    // print hook; stays set once installed
+    LogPrintFunc g_print_func = nullptr;    // print hook; cleared by delLog
     LogClockFunc clock = realLogClock;      // replaced only by tests
     bool running = false;                   // newLog done, delLog not yet
 };

@@ -164,13 +164,15 @@ void kt_log_save_stop()
 
 using tessivar::s_ktLog;
 
-// Every start is a fresh one: nothing of a previous run (configuration file,
-// folders, handler) carries over, so a null configuration path means "no
-// file" and a null handler means "nobody to tell".
+// A start keeps the configuration file and the handler of the previous one
+// unless it names new ones; folders, switch and level are read afresh.
 extern "C" int kt_log_new(const char *cfgFile, LogCfgChangeFunc cfgChange, int defaultLevel)
 {
     tessivar::kt_log_save_stop();
+    const tessivar::KtLogState previous = s_ktLog;
     s_ktLog = tessivar::KtLogState{};
+    std::memcpy(s_ktLog.g_log_cfg_file, previous.g_log_cfg_file, sizeof s_ktLog.g_log_cfg_file);
+    s_ktLog.g_cfg_change = previous.g_cfg_change;
     if (cfgFile != nullptr) tessivar::copyText(s_ktLog.g_log_cfg_file, cfgFile);
 
     if (tessivar::kt_log_cfg_file_parse(s_ktLog.g_log_cfg_file, 0) != 0) {

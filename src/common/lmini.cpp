@@ -70,10 +70,13 @@ int iniRelease(LmIni *ini)
 int iniInit(LmIni *ini, const char *path)
 {
     if (ini == nullptr || path == nullptr) return -1;
-    iniRelease(ini);
+    // A file that is missing or cannot be loaded leaves the held dictionary.
     if (fileExist(path) != 1) return -2;
-    ini->dictionary = iniparser_load(path);
-    return ini->dictionary != nullptr ? 0 : -3;
+    dictionary *loaded = iniparser_load(path);
+    if (loaded == nullptr) return -3;
+    iniRelease(ini);
+    ini->dictionary = loaded;
+    return 0;
 }
 
 int iniPrint(LmIni *ini)

@@ -311,6 +311,15 @@ void resetModule()
     s_hrCalc.feedLength = kFeedLength;
 }
 
+// A detector restarts in the class it was created with; the host's choice
+// since then must survive every restart.
+void restartDetector()
+{
+    if (s_hrCalc.detector == nullptr) return;
+    initBeatDetect(s_hrCalc.detector);
+    setBeatDetectMode(s_hrCalc.detector, s_hrCalc.qrsMode);
+}
+
 bool validLead(int32_t lead, int32_t limit) { return lead >= 0 && lead <= limit; }
 
 }  // namespace
@@ -332,15 +341,16 @@ int32_t rrArray2hr(const int32_t *rr)
     if (n == kHrRRCount) {
         const double tolerance = double(0.1f);
         const auto near = [&](int32_t a, int32_t b) { return std::fabs(double(a) / double(b) - 1.0) <= tolerance; };
-        const auto repeats = [&](int32_t period) {
-            for (int32_t k = 0; k + period < kHrRRCount; ++k)
+        // Entry k against entry k + period for k = 0 .. last.
+        const auto repeats = [&](int32_t period, int32_t last) {
+            for (int32_t k = 0; k <= last; ++k)
                 if (!near(rr[k], rr[k + period])) return false;
             return true;
         };
         // A rhythm repeating every 2, 3 or 4 beats: the plain mean.
-        if (repeats(2) || repeats(3) || repeats(4)) return int32_t(n * 60000.0 / double(sum) + 0.5);
-        // Every 5 beats: the newest two periods.
-        if (repeats(5)) return int32_t(10 * 60000.0 / double(sum - rr[10] - rr[11]) + 0.5);
+        if (repeats(2, 9) || repeats(3, 8) || repeats(4, 7)) return int32_t(n * 60000.0 / double(sum) + 0.5);
+        // Every 5 beats, judged on the newest two periods only: their mean.
+        if (repeats(5, 4)) return int32_t(10 * 60000.0 / double(sum - rr[10] - rr[11]) + 0.5);
     }
     if (n < 3) return 0;
     return int32_t((n - 2) * 60000.0 / double(sum - largest - smallest) + 0.5);
@@ -378,7 +388,7 @@ extern "C" int hrCalcInit(int32_t lead, int32_t qrsMode, int32_t qrsMethod, cons
         TV_LOGE(tessivar::kTag, "newBeatDetect error");
         return -1;
     }
-    initBeatDetect(s.detector);
+    tessivar::restartDetector();
     s.sinceBeat = tessivar::kSilent;
     hrCalcSetLead(tessivar::validLead(lead, tessivar::kHrAutoLead) ? lead : 1);
     tessivar::feedBeatDetectWithStandardECG();
@@ -507,7 +517,7 @@ extern "C" int hrEnterLearning(void)
     tessivar::HrCalcModule &s = s_hrCalc;
     tessivar::clearHistory();
     s.skipNext = 0;
-    if (s.detector != nullptr) initBeatDetect(s.detector);
+    tessivar::restartDetector();
     s.sinceBeat = tessivar::kSilent;
     tessivar::reportHrLearningState(1);
     if (s.detector != nullptr) tessivar::feedBeatDetectWithStandardECG();

@@ -196,7 +196,7 @@ extern "C" int setPaceRemoveMs(PaceRemove *remover, int32_t ms)
         TV_LOGE(kTag, "%s", kBadInput);
         return -1;
     }
-    remover->after = ms < 1 ? 3 : samplesOf(remover->fs, ms);
+    remover->after = samplesOf(remover->fs, ms < 1 ? 3 : ms);
     remover->before = std::max(remover->before, samplesOf(remover->fs, std::max<int32_t>(2, ms / 3)));
     return 0;
 }

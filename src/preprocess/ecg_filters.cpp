@@ -542,4 +542,13 @@ double doAllFilter(const Monitor &m, SignalFilter *const chain[kChainSlots], dou
     return x;
 }
 
+double doAnalysisFilter(SignalFilter *const chain[kChainSlots], double x)
+{
+    // The analysis comb is laid out for 1000 steps per second whatever the
+    // display's line choice: one step per sample.
+    for (int k = 0; k < kChainSlots; ++k)
+        if (chain[k] != nullptr) x = doSignalFilter(chain[k], x);
+    return x;
+}
+
 }  // namespace tessivar

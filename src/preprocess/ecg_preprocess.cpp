@@ -75,29 +75,39 @@ int _ecgPreprocessSetWireTypeNew(Monitor &m, const char **leads, int32_t leadNum
         TV_LOGE(kTag, "input lead array is null or leadNum is 0");
         return -1;
     }
-    if (leadNum != st.leadBufCount) st.reconfigPending = 1;
-    if (leadNum == 1) {
-        st.wireType = 1;
-        return 0;
-    }
-    // "I", "II", optionally "III", then the chest leads from "V1" on without
-    // gaps; "V1" may stand anywhere and continues with "V2".
-    int32_t expected = kLeadI;
-    for (int32_t k = 0; k < leadNum; ++k) {
-        const int32_t id = get_value_by_name(g_ecgOutLead, leads[k]);
-        if (id < 0 || (id != kLeadV1 && id != expected)) {
+    int32_t channels = 1, dataType = st.dataType;
+    if (leadNum > 1) {
+        // "I", "II", optionally "III", then the chest leads from "V1" on
+        // without gaps; "V1" may stand anywhere and continues with "V2".
+        int32_t expected = kLeadI;
+        for (int32_t k = 0; k < leadNum; ++k) {
+            const int32_t id = get_value_by_name(g_ecgOutLead, leads[k]);
+            if (id < 0 || (id != kLeadV1 && id != expected)) {
+                TV_LOGW(kTag, "input lead array is invalid");
+                return -1;
+            }
+            expected = id + 1;
+        }
+        // The layout is that of the last mark the list reaches; "III" rides
+        // on it as one more input channel.
+        int32_t leadIII = 0;
+        channels = 0;
+        for (int32_t k = 0; k < leadNum; ++k) {
+            if (std::strcmp(leads[k], "III") == 0) leadIII = 1;
+            for (const LayoutMark &mark : kLayoutMarks)
+                if (std::strcmp(leads[k], mark.name) == 0 && mark.channels > channels) channels = mark.channels;
+        }
+        // A list that stops between two layouts (say "I", "II", "V1" ..
+        // "V5") cannot be laid out: its leads would land in the wrong words.
+        if (channels + leadIII != leadNum) {
             TV_LOGW(kTag, "input lead array is invalid");
             return -1;
         }
-        expected = id + 1;
+        if (leadIII != 0) dataType |= kLeadIIIFlag;
     }
-    int32_t channels = 0;
-    for (int32_t k = 0; k < leadNum; ++k) {
-        if (std::strcmp(leads[k], "III") == 0) st.dataType |= kLeadIIIFlag;
-        for (const LayoutMark &mark : kLayoutMarks)
-            if (std::strcmp(leads[k], mark.name) == 0 && mark.channels > channels) channels = mark.channels;
-    }
-    if (channels > 0) st.wireType = channels;
+    if (leadNum != st.leadBufCount || channels != st.wireType || dataType != st.dataType) st.reconfigPending = 1;
+    st.wireType = channels;
+    st.dataType = dataType;
     return 0;
 }
 

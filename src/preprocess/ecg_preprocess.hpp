@@ -221,7 +221,10 @@ int updateExtra001Filter(Monitor &m);
 // 1000 Hz "comb 50 0.6"), at every rate.
 const SignalFilterConf *analysisLineFilterConf();
 double doLineFilter(const Monitor &m, SignalFilter *filter, double x);
+// The display chain (its 60 Hz comb stepped three times per sample at
+// 1000 Hz) and the analysis chain (every filter stepped once).
 double doAllFilter(const Monitor &m, SignalFilter *const chain[kChainSlots], double x);
+double doAnalysisFilter(SignalFilter *const chain[kChainSlots], double x);
 
 // ---- periodic task, reports, capture -------------------------------------
 void _periodicTask(Monitor &m);

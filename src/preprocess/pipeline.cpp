@@ -81,7 +81,7 @@ void runChannel(Monitor &m, SingleLeadBuff &r, int32_t raw, int32_t inStatus, do
     if (st.paceFilter != 0) *y = *a = removePaceSignalInt(r.paceRemover, iv, inStatus & kPaceBit, st.paceInhib);
     if (r.extraFilter != nullptr) *y = doSignalFilter(r.extraFilter, *y);
     *y = doAllFilter(m, r.dispFilter, *y);
-    if (st.analysisCountdown == 0) *a = doAllFilter(m, r.hrFilter, *a);
+    if (st.analysisCountdown == 0) *a = doAnalysisFilter(r.hrFilter, *a);
     if (st.fuzzFilter != 0) {
         *y = do_open_close_noise_remove(&r.noiseState, truncateToInt(*y), st.fs, 0);
         *y = do_quan_noise_remove(&r.noiseState, truncateToInt(*y), st.fs, 0);

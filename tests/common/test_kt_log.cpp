@@ -68,6 +68,19 @@ TEST_F(KtLog, NullPathsGiveDefaults)
     EXPECT_TRUE(Captured::hasLineEnding(")Input parameter exception.\n"));
 }
 
+TEST_F(KtLog, RestartWithoutPathOrHandlerKeepsThePreviousOnes)
+{
+    const std::string folder = makeFolder("logs");
+    cfgFor(folder, "OFF", "log_level = warn\n");
+    ASSERT_EQ(start(), 0);
+    Captured::clear();
+    EXPECT_EQ(kt_log_new(nullptr, nullptr, LOG_LEVEL_TRACE), 0);
+    EXPECT_STREQ(state().g_log_cfg_file, cfg.c_str());
+    EXPECT_EQ(kt_log_prior(), LOG_LEVEL_WARN);  // read from the kept file, not the fallback
+    EXPECT_STREQ(state().g_record_file_path, folder.c_str());
+    EXPECT_EQ(Captured::changes(), (Changes{{0, folder}}));  // the kept handler hears the switch
+}
+
 TEST_F(KtLog, LogLevelWords)
 {
     const struct {

@@ -67,6 +67,16 @@ TEST(HrRate, PatternToleranceIsTheSinglePrecisionTenth)
     // Period 5 only: the newest ten, 10 * 60000 / (10400 - 800 - 800) =
     // 68.18 (the plain mean would be 69, the trimmed one 71).
     EXPECT_EQ(rate({800, 800, 800, 800, 1200, 800, 800, 800, 800, 1200, 800, 800}), 68);
+    // Period 5 compares entries 0..4 with 5..9 only: the two oldest may
+    // differ. 10 * 60000 / 8000 = 75 (comparing them too would fail the
+    // pattern and give the trimmed 600000 / 8500 = 70.6 -> 71).
+    EXPECT_EQ(rate({600, 700, 800, 900, 1000, 600, 700, 800, 900, 1000, 1100, 1100}), 75);
+    // Period 4 (500, 600, 700, 1000): 12 * 60000 / 8400 = 85.7 -> 86 (the
+    // trimmed mean would be 87). It compares entries 0..7 with 4..11: with
+    // the oldest 1300 the pattern fails and the trimmed mean 600000 / 6900
+    // = 86.96 -> 87 is taken (83 if entry 7 against 11 were skipped).
+    EXPECT_EQ(rate({500, 600, 700, 1000, 500, 600, 700, 1000, 500, 600, 700, 1000}), 86);
+    EXPECT_EQ(rate({500, 600, 700, 1000, 500, 600, 700, 1000, 500, 600, 700, 1300}), 87);
 }
 
 // ---- a calculator driven frame by frame ----------------------------------------
@@ -459,6 +469,35 @@ TEST_F(HrCalc, SettingsReachTheDetector)
     EXPECT_EQ(hrCalcState().leadBuf[7].statusCount, 600);
     EXPECT_EQ(hrCalcState().leadBuf[0].statusCount, 0);
     EXPECT_EQ(hrCalcState().curHR, 0);
+}
+
+TEST_F(HrCalc, PatientClassSurvivesEveryRestartOfTheDetector)
+{
+    // Child thresholds (amplitude 50) after the host's choice, after a
+    // learning request and after a learning restart forced by two seconds
+    // of the heart-rate lead off.
+    ASSERT_EQ(hrCalcSetQrsMode(1), 0);
+    const auto &stage = [] { return tessivar::eplimitedOf(hrCalcState().detector).s; };
+    EXPECT_EQ(stage().qrsAmpThr, 50);
+    ASSERT_EQ(hrEnterLearning(), 0);
+    EXPECT_EQ(stage().ageType, 1);
+    EXPECT_EQ(stage().qrsAmpThr, 50);
+    const auto sig = rhythm(8000);
+    feed(sig, 0, 2000, 3, 0x2);
+    feed(sig, 2000, 8000);
+    EXPECT_EQ(host().count("learning:1"), 2);
+    EXPECT_EQ(stage().ageType, 1);
+    EXPECT_EQ(stage().qrsAmpThr, 50);
+}
+
+TEST_F(HrCalc, TwoLongIntervalsReportTheirMeanRate)
+{
+    // Beats 4.5 s apart: no interval is stored (4100 and more), but from the
+    // second long one on each reports 120000 / (4500 + 4500) = 13.
+    const auto sig = rhythm(30000, 4500);
+    feed(sig, 0, 30000);
+    EXPECT_GE(host().count("rate:13"), 2);
+    EXPECT_EQ(hrCalcState().rrArray[0], 0);
 }
 
 TEST_F(HrCalc, OtherMethodsRunWithoutBeats)

@@ -83,20 +83,23 @@ TEST(HrSimulator, StepOfRateSettlesWithinTheIntervalHistory)
     // Each has its first beat 0.4 s in and its last before 39.7 s, so the
     // interval across the join is 1.0 s for all the rates used here.
     //
-    // The rate is the mean of the last twelve intervals without the
-    // longest and the shortest. Up from 60 to 120: with k new 500 ms
-    // intervals the mean is ((11 - k) * 1000 + (k - 1) * 500) / 10, within
-    // 2 per minute of 120 (<= 508.5 ms) only at k = 11, i.e. at the twelfth
-    // new beat, 0.4 + 11 * RR after the join. Down from 120 to 60: with the
-    // 1.0 s join interval and k - 1 new ones, (500 k + 4500) / 10 >= 967.7
-    // ms needs k = 11, at the eleventh new beat, 0.4 + 10 * RR after the
-    // join. The report follows its beat by the calculator's 300 samples,
-    // the detector's release age 600 and the analysis filter's delay.
+    // The rate comes from the last twelve intervals (newest first). A
+    // mixture of old and new intervals matches no repeating pattern and
+    // gives the mean without the longest and the shortest, which stays more
+    // than 2 per minute off the new rate while two or more old intervals
+    // remain. Once the newest ten intervals are equal, the every-5-beats
+    // pattern (entry k against entry k + 5 for k = 0..4) holds and the rate
+    // is the mean of those ten: the new rate exactly. Up from 60 to 120 (or
+    // 180): ten new intervals, complete 0.4 + 10 * RR after the join. Down
+    // from 120 (or 180) to 60: the 1.0 s join interval already counts as a
+    // new one, so nine more suffice, 0.4 + 9 * RR. The report follows its
+    // beat by the calculator's 300 samples, the detector's release age 600
+    // and the analysis filter's delay.
     struct Step {
         double from, to;
         int intervals;  // new-rate intervals before the report
     };
-    for (const Step &s : {Step{60, 120, 11}, Step{120, 60, 10}, Step{60, 180, 11}, Step{180, 60, 10}}) {
+    for (const Step &s : {Step{60, 120, 10}, Step{120, 60, 9}, Step{60, 180, 10}, Step{180, 60, 9}}) {
         std::string wire, data, wire2, data2;
         std::vector<int32_t> frames = simulatedFrames(s.from, 40.0, 3, &wire, &data);
         const std::vector<int32_t> second = simulatedFrames(s.to, 40.0, 4, &wire2, &data2);

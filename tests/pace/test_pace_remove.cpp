@@ -82,6 +82,18 @@ TEST(PaceRemove, WidthsFollowTheRate)
     Remover fast(2000, 3, 2);
     EXPECT_EQ(fast.r->after, 6);   // (2000*3 + 500)/1000
     EXPECT_EQ(fast.r->before, 4);  // (2000*2 + 500)/1000
+
+    // A width below 1 ms is 3 ms at every rate: max(1, (fs*3 + 500)/1000).
+    const struct {
+        int32_t fs, ms, after;
+    } widths[] = {{2000, 0, 6}, {2000, -7, 6}, {1000, 0, 3}, {500, 0, 2}, {250, 0, 1}, {100, 0, 1},
+                  {2000, 1, 2}, {500, 1, 1},   {100, 1, 1}};
+    for (const auto &w : widths) {
+        Remover r(w.fs, w.ms, 0);
+        EXPECT_EQ(r.r->after, w.after) << w.fs << " Hz, " << w.ms << " ms at creation";
+        ASSERT_EQ(setPaceRemoveMs(r.r, w.ms), 0);
+        EXPECT_EQ(r.r->after, w.after) << w.fs << " Hz, " << w.ms << " ms set";
+    }
 }
 
 TEST(PaceRemove, SingleMarkBridgesTheWindowAndPlacesTheMarker)

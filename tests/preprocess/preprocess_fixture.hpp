@@ -61,7 +61,8 @@ inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "S
     c.wireType = wire;
     c.dataType = data;
     c.hrLead = "II";
-    c.respLead = "II";  // no printFunc: the test's log capture keeps the lines
+    c.respLead = "II";
+    c.printFunc = LogCapture::hook;  // the test's log capture keeps the lines
     c.onFilterSetting = HostRecord::onFilterSetting;
     c.onHrLead = HostRecord::onHrLead;
     c.onHeartBeat = HostRecord::onHeartBeat;

@@ -223,7 +223,11 @@ TEST_F(FrontEnd, LeadListsDescribeTheChannels)
         {{"I"}, 0, 1, false, 3, 3},
         {{"I", "II"}, 0, 2, false, 4, 8},
         {{"I", "II", "V1", "V2", "V3", "V4", "V5", "V6", "V7", "V8", "V9", "V3R", "V4R", "V5R"}, 0, 14, false, 16, 20},
+        {{"I", "II", "III"}, 0, 2, true, 5, 8},  // same count of channels, another layout
         {{"I", "III"}, -1, 0, false, 0, 0},
+        // Stops between two layouts: its chest leads have no words to go to.
+        {{"I", "II", "III", "V1", "V2", "V3", "V4", "V5"}, -1, 0, false, 0, 0},
+        {{"I", "II", "V1", "V2"}, -1, 0, false, 0, 0},
         {{"II", "I"}, -1, 0, false, 0, 0},
         {{"I", "II", "V2"}, -1, 0, false, 0, 0},
         {{"I", "II", "aVR"}, -1, 0, false, 0, 0},
@@ -246,6 +250,8 @@ TEST_F(FrontEnd, LeadListsDescribeTheChannels)
         } else {
             EXPECT_TRUE(log.contains("input lead array is invalid"));
             EXPECT_EQ(state().wireType, 3);
+            EXPECT_EQ(state().dataType & 8, 0);
+            EXPECT_EQ(state().reconfigPending, 0);
         }
         ASSERT_EQ(ecgPreprocessDenit(), 0);
     }
@@ -413,6 +419,12 @@ TEST_F(FrontEnd, DelaysFollowPaceAndNoiseSwitches)
 
 TEST_F(FrontEnd, PaceWidthReachesEveryRemover)
 {
+    // At 2000 Hz a zeroed width is 3 ms, 6 samples, from Init and from the
+    // setter alike.
+    ASSERT_EQ(start(defaultConf("5", "SLR", 2000)), 0);
+    for (int i = 0; i < state().leadBufCount; ++i) EXPECT_EQ(state().leadBuffs[i].paceRemover->after, 6);
+    EXPECT_EQ(ecgPreprocessSetPaceRemoveMs(0), 0);
+    for (int i = 0; i < state().leadBufCount; ++i) EXPECT_EQ(state().leadBuffs[i].paceRemover->after, 6);
     ASSERT_EQ(start(defaultConf("5", "SLR")), 0);
     EXPECT_EQ(ecgPreprocessSetPaceRemoveMs(0), 0);
     EXPECT_EQ(state().paceRemoveMs, 3);

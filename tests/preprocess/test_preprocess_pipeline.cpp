@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "heart_rate/hr_calc.hpp"
 #include "preprocess/preprocess_fixture.hpp"
 #include "tessivar/fir_filter.h"
 
@@ -189,6 +190,24 @@ TEST_F(FrontEnd, AnalysisRunsAtAThousandStepsPerSecond)
         }
         ASSERT_EQ(ecgPreprocessDenit(), 0);
     }
+}
+
+TEST_F(FrontEnd, AnalysisChainIgnoresTheDisplayLineChoice)
+{
+    // The display's 60 Hz comb is stepped three times per sample at 1000
+    // Hz; the analysis chain's fixed 50 Hz comb is stepped once whatever the
+    // display shows, so the heart-rate lead's samples are the same under
+    // "50" and "60".
+    std::vector<std::vector<int32_t>> analysed;
+    for (const char *line : {"50", "60"}) {
+        ASSERT_EQ(start(defaultConf("3", "SLR")), 0);
+        ASSERT_EQ(ecgPreprocessSetFilter("0.67", line, "35"), 0);
+        run(frames(3000, [](int n, int *f) { f[2] = (n % 700 < 40 ? 1000 : 0) + 300 * (n % 17) + (n > 1500 ? 2000 : 0); }));
+        const int32_t *ring = tessivar::hrCalcState().leadBuf[1].samples;
+        analysed.emplace_back(ring, ring + 3000);
+        ASSERT_EQ(ecgPreprocessDenit(), 0);
+    }
+    EXPECT_EQ(analysed[0], analysed[1]);
 }
 
 TEST_F(FrontEnd, RespirationLeadOffWritesZeroAndReportsNoRate)

@@ -6,8 +6,7 @@
 
 namespace tessivar::test {
 namespace {
-// The log keeps its hook once set, so the hook outlives any capture: between
-// captures it forwards to standard output like the default.
+// Between captures the hook forwards to standard output like the default.
 LogCapture *g_active = nullptr;
 }  // namespace
 

@@ -19,9 +19,11 @@ public:
     int count(const std::string &text) const;
     bool contains(const std::string &text) const { return count(text) > 0; }
     void clear() { lines_.clear(); }
+    // The print hook to hand to the library (every start of the log that
+    // names no hook runs without one).
+    static void hook(const char *line);
 
 private:
-    static void hook(const char *line);
     std::vector<std::string> lines_;
 };
 
