@@ -6,7 +6,9 @@
 // by hand in the comments.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "beat_detect/eplimited.hpp"
@@ -418,6 +420,180 @@ TEST(EplimitedDetect, ExplicitThresholdsSurviveModeChangesUntilCleared)
     // Type 2 acts as a child.
     EXPECT_EQ(setEplimitedBeatDetectMode(d.handle(), 2), 0);
     EXPECT_EQ(s.qrsAmpThr, 50);
+}
+
+TEST(EplimitedDetect, SearchBackFindsABeatBelowTheThresholdInPlace)
+{
+    // After learning on 1 mV beats every second, the beat at 12500 has
+    // 0.3 of the size: its energy peak (linear in size) falls below the
+    // threshold, about 0.43 of the QRS level there (the noise mean, T waves
+    // and a third of each QRS, plus 0.3125 of the difference), but above
+    // half of it, so it is kept as the search-back candidate. 1.5 mean intervals after the last beat it is
+    // declared a beat; its delay counts from where it was seen, so its
+    // position lines up with the others'.
+    const size_t n = 20000;
+    const std::vector<int64_t> peaks = tessivar::test::regularPeaks(500, 1000, n);
+    std::vector<double> x(n, 0.0);
+    for (int64_t p : peaks)
+        for (const auto &w : tessivar::test::normalBeat(p == 12500 ? 300.0 : 1000.0)) tessivar::test::addWave(x, 1000, double(p), w);
+    Detector d;
+    const auto found = d.feed(x);
+    std::vector<int64_t> offsets;
+    int32_t lateDelay = 0;
+    for (const auto &[at, delay] : found) {
+        offsets.push_back((at - delay + 500) % 1000 - 500);
+        if (std::llabs(at - delay - 12500) < 20) lateDelay = delay;
+    }
+    ASSERT_GE(offsets.size(), 10u);
+    for (int64_t o : offsets) EXPECT_LE(std::llabs(o - offsets[0]), 1);
+    // Declared at sinceLast = 1581 (searchBackLimit 1580 after eight 1000s),
+    // 1581 - 80 samples after the detection of 11500, i.e. about 500 samples
+    // after this beat's own peak went by: older than the 600-sample release
+    // age, so it is delivered at once with its full age.
+    EXPECT_GT(lateDelay, 600);
+    EXPECT_NEAR(lateDelay, 80 + 251 + 500, 5);
+}
+
+TEST(EplimitedDetect, EightSecondsWithoutABeatResetTheThreshold)
+{
+    // A child's detector (amplitude floor 50, release age 331). From 12 s on
+    // the beats shrink to a tenth: below the threshold and below half of it
+    // (no search-back). Eight seconds after the last detection the threshold
+    // is rebuilt from the largest peak of each of those seconds, and the
+    // small beats are found again.
+    const size_t n = 30000;
+    const std::vector<int64_t> peaks = tessivar::test::regularPeaks(500, 1000, n);
+    std::vector<double> x(n, 0.0);
+    for (int64_t p : peaks)
+        for (const auto &w : tessivar::test::normalBeat(p > 12000 ? 100.0 : 1000.0)) tessivar::test::addWave(x, 1000, double(p), w);
+    Detector d(1000, 1);
+    const auto found = d.feed(x);
+    // Last large beat 11500, detected at about 11835. Eight seconds on, the
+    // threshold drops to 0.3125 of the small beats' level; the search-back
+    // candidate kept since 12500 (the first small beat, above half of that)
+    // is declared at once, with its whole age as delay. Then every small
+    // beat from 20500 on is found (29500 included: the child's release age
+    // is 331).
+    const auto first = std::find_if(found.begin(), found.end(), [](const auto &f) { return f.first - f.second > 12000; });
+    ASSERT_NE(first, found.begin());
+    ASSERT_EQ(found.end() - first, 11);
+    EXPECT_NEAR(double(first->first - first->second), 12500.0, 20.0);
+    EXPECT_NEAR(double(first->first - (first - 1)->first), 8000.0, 2.0);
+    for (int k = 1; k <= 10; ++k)
+        EXPECT_NEAR(double((first + k)->first - (first + k)->second), 19500.0 + 1000.0 * k, 20.0) << k;
+}
+
+TEST(EplimitedDetect, WidthBelowTheSetMinimumIsNoise)
+{
+    // A triangular QRS rising and falling over 20 samples each measures
+    // about 40 full-rate samples wide: accepted with a 30-sample minimum,
+    // rejected as noise with 60 (only the first beat after init passes
+    // unmeasured).
+    const size_t n = 20000;
+    std::vector<double> x(n, 0.0);
+    for (int64_t p : tessivar::test::regularPeaks(500, 1000, n))
+        for (int64_t k = -20; k <= 20; ++k) x[size_t(p + k)] = 1000.0 - 50.0 * double(std::llabs(k));
+    for (const auto &[minWidth, beats] : {std::pair<int32_t, size_t>{30, 10}, {60, 1}}) {
+        Detector d;
+        ASSERT_EQ(EP_setMinAdultQRSThr(d.handle(), 100, minWidth), 0);
+        const auto found = d.feed(x);
+        if (beats == 1) {
+            EXPECT_EQ(found.size(), 1u);
+        } else {
+            EXPECT_GE(found.size(), beats);
+        }
+    }
+}
+
+TEST(EplimitedDetect, TenthQueuedDetectionWrapsTheQueue)
+{
+    // Nine detections still waiting when a tenth arrives: the count wraps to
+    // 0, so all ten are dropped and the queue starts again with the next.
+    const size_t n = 20000;
+    const std::vector<double> x =
+        tessivar::test::beatsAt(1000, n, tessivar::test::regularPeaks(500, 1000, n), tessivar::test::normalBeat());
+    Detector ref;
+    const auto all = ref.feed(x);
+    ASSERT_GE(all.size(), 6u);
+    // The third beat is detected (331 samples old) 269 samples before it
+    // is delivered at age 600.
+    const size_t cut = size_t(all[2].first - (600 - 331));
+    Detector d;
+    auto found = d.feed(std::vector<double>(x.begin(), x.begin() + long(cut)));
+    tessivar::EpBeatStage &s = d.state().s;
+    ASSERT_EQ(s.beatQueueCount, 0);
+    for (int i = 0; i < 9; ++i) s.beatQueue[i] = 1;
+    s.beatQueueCount = 9;
+    const auto rest = d.feed(std::vector<double>(x.begin() + long(cut), x.end()));
+    found.insert(found.end(), rest.begin(), rest.end());
+    std::vector<std::pair<int64_t, int32_t>> expected = all;
+    expected.erase(expected.begin() + 2);
+    EXPECT_EQ(found, expected);
+}
+
+// ---- beat measurement ---------------------------------------------------------------
+
+// A beat at 500 Hz from straight segments between (index, value) corners:
+// 0 before the first corner, the last value after the last.
+std::vector<int32_t> cornerBeat(const std::vector<std::pair<int32_t, int32_t>> &corners)
+{
+    std::vector<int32_t> beat(tessivar::kEpBeatLength, 0);
+    for (int32_t i = 0; i < tessivar::kEpBeatLength; ++i) {
+        if (i >= corners.back().first) {
+            beat[size_t(i)] = corners.back().second;
+            continue;
+        }
+        for (size_t k = 0; k + 1 < corners.size(); ++k) {
+            const auto [a, va] = corners[k];
+            const auto [b, vb] = corners[k + 1];
+            if (i >= a && i < b) beat[size_t(i)] = va + (vb - va) * (i - a) / (b - a);
+        }
+    }
+    return beat;
+}
+
+TEST(AnalyzeBeat, OnsetOffsetAndAmplitudeOfKnownShapes)
+{
+    // At 1000 Hz: fiducial point 200, slopes searched from 125 to 274, edge
+    // searches 20 and 30 samples further (40 and 60 ms at 500 Hz), late
+    // correction within 50. Slopes of +-10 per sample balance to +10 / -10,
+    // whose quarters (arithmetic shift) are 2 and -3. Derived by hand:
+    struct Case {
+        const char *what;
+        std::vector<std::pair<int32_t, int32_t>> corners;
+        int32_t onset, offset, amplitude;
+    };
+    const Case cases[] = {
+        // Up 191..200, down 201..210: onset one before the last flat slope
+        // (190 - 1), offset at the first flat slope after the downstroke.
+        {"upstroke first", {{190, 0}, {200, 100}, {210, 0}}, 189, 211, 100},
+        {"downstroke first", {{190, 0}, {200, -100}, {210, 0}}, 189, 211, 100},
+        // A rise of 5 per sample 5 samples after the offset (within 40 ms)
+        // moves the offset to its end (221); a fall 10 samples after that
+        // (within 60 ms) moves it to the fall's end.
+        {"60 ms extension", {{190, 0}, {200, 100}, {210, 0}, {215, 0}, {220, 25}, {230, 25}, {235, 0}}, 189, 236, 100},
+        // Ends at -100, 100 below its start (more than 3/8 of the range 200):
+        // the offset moves to the end of the following upslope.
+        {"late offset", {{190, 0}, {200, 100}, {220, -100}, {240, -100}, {260, 0}}, 189, 261, 200},
+        // A ramp from sample 0: the onset search runs off the start (-1),
+        // clamped to 0. A downslope to the end: the offset clamps to 499
+        // (no upslope follows for the late correction).
+        {"start clamp", {{0, 0}, {200, 2000}, {210, 0}}, 0, 211, 2000},
+        {"end clamp", {{190, 0}, {200, 100}, {499, -2890}}, 189, 499, 2980},
+    };
+    Detector d;
+    for (const Case &c : cases) {
+        const std::vector<int32_t> beat = cornerBeat(c.corners);
+        int32_t onset = -9, offset = -9, amplitude = -9;
+        tessivar::AnalyzeBeat(d.state(), beat.data(), &onset, &offset, &amplitude);
+        EXPECT_EQ(onset, c.onset) << c.what;
+        EXPECT_EQ(offset, c.offset) << c.what;
+        EXPECT_EQ(amplitude, c.amplitude) << c.what;
+    }
+    const std::vector<int32_t> flat(tessivar::kEpBeatLength, 7);
+    int32_t onset = 0, offset = 0, amplitude = -1;
+    tessivar::AnalyzeBeat(d.state(), flat.data(), &onset, &offset, &amplitude);
+    EXPECT_EQ(amplitude, 0);
 }
 
 TEST(EplimitedDetect, LimitSamplesAndLongSilenceDoNotBreakIt)

@@ -1,46 +1,9 @@
-// The per-sample path of every filter kind allocates nothing: malloc,
-// calloc and realloc (and through them operator new) are counted while
-// samples run. AddressSanitizer owns the allocator, so under it this
-// program only reports the test as skipped.
+// The per-sample path of every filter kind allocates nothing (under
+// AddressSanitizer the test reports itself skipped).
 #include <gtest/gtest.h>
 
-#include <cstddef>
-#include <cstdlib>
-
 #include "filter/filter_test_util.hpp"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TV_COUNTING_ALLOCATOR 0
-#else
-#define TV_COUNTING_ALLOCATOR 1
-
-extern "C" void *__libc_malloc(std::size_t size);
-extern "C" void *__libc_calloc(std::size_t count, std::size_t size);
-extern "C" void *__libc_realloc(void *p, std::size_t size);
-
-namespace {
-// Allocation counter of this test program (single-threaded).
-long g_allocations = 0;
-}  // namespace
-
-extern "C" void *malloc(std::size_t size)
-{
-    ++g_allocations;
-    return __libc_malloc(size);
-}
-
-extern "C" void *calloc(std::size_t count, std::size_t size)
-{
-    ++g_allocations;
-    return __libc_calloc(count, size);
-}
-
-extern "C" void *realloc(void *p, std::size_t size)
-{
-    ++g_allocations;
-    return __libc_realloc(p, size);
-}
-#endif
+#include "support/counting_allocator.hpp"
 
 namespace tessivar::test {
 namespace {

@@ -201,7 +201,7 @@ TEST_F(FrontEnd, AnalysisChainIgnoresTheDisplayLineChoice)
     std::vector<std::vector<int32_t>> analysed;
     for (const char *line : {"50", "60"}) {
         ASSERT_EQ(start(defaultConf("3", "SLR")), 0);
-        ASSERT_EQ(ecgPreprocessSetFilter("0.67", line, "35"), 0);
+        ASSERT_EQ(ecgPreprocessSetFilter("0.05", line, "35"), 0);  // no combined comb: "60" stays 60
         run(frames(3000, [](int n, int *f) { f[2] = (n % 700 < 40 ? 1000 : 0) + 300 * (n % 17) + (n > 1500 ? 2000 : 0); }));
         const int32_t *ring = tessivar::hrCalcState().leadBuf[1].samples;
         analysed.emplace_back(ring, ring + 3000);

@@ -6,6 +6,7 @@
 
 #include "heart_rate/hr_calc.hpp"
 #include "preprocess/preprocess_fixture.hpp"
+#include "resp/resp.hpp"
 #include "sig_quality/sig_quality.hpp"
 
 namespace {
@@ -60,6 +61,14 @@ TEST_F(FrontEnd, HeartRateResultsReachTheHost)
     EXPECT_EQ(events(), expected);
     EXPECT_TRUE(log.contains("[reportCurHeartRate]"));
     EXPECT_TRUE(log.contains(":72"));
+
+    // No rate (0 or -1) tells respiration there is no heart rate to reject.
+    for (int rate : {-1, 0}) {
+        EXPECT_EQ(tessivar::s_resp.hr, 75);
+        hr.onHeartRate(hr.user, rate);
+        EXPECT_EQ(tessivar::s_resp.hr, 0) << rate;
+        hr.onHrChanged(hr.user, 75);
+    }
 }
 
 TEST_F(FrontEnd, WithMethodTwoAndLeadIIOffEveryRateIsZero)
