@@ -1,6 +1,8 @@
 #include "records/beat_compare.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 namespace tessivar::records {
@@ -15,6 +17,26 @@ BeatCounts &BeatCounts::operator+=(const BeatCounts &o)
     fn += o.fn;
     fp += o.fp;
     return *this;
+}
+
+std::vector<int64_t> beatTrain(const std::vector<ReportedBeat> &reported, int64_t mergeFrames)
+{
+    std::vector<int64_t> train;  // ascending
+    // A report that goes back in time starts a replay; it covers the beats
+    // reported before it, up to the latest of them (and the merge window).
+    int64_t replayEnd = INT64_MIN;
+    for (const ReportedBeat &b : reported) {
+        if (!train.empty() && b.frame <= train.back()) replayEnd = std::max(replayEnd, train.back());
+        if (replayEnd != INT64_MIN && b.frame <= replayEnd + mergeFrames) {
+            const auto from = std::lower_bound(train.begin(), train.end(), b.frame - mergeFrames);
+            const auto to = std::upper_bound(from, train.end(), b.frame + mergeFrames);
+            train.insert(train.erase(from, to), b.frame);
+        } else {
+            replayEnd = INT64_MIN;
+            train.push_back(b.frame);
+        }
+    }
+    return train;
 }
 
 BeatCounts compareBeats(const std::vector<int64_t> &reference, const std::vector<int64_t> &detected,

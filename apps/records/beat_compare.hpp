@@ -29,6 +29,22 @@ struct CompareOptions {
     double learningS = 300.0;   // beats before this time are not counted
 };
 
+// A beat as the front end reports it: the frame of its fiducial point.
+struct ReportedBeat {
+    int64_t frame = 0;
+};
+
+// Two reports closer than this are one beat found twice (on the old and the
+// new heart-rate lead).
+constexpr double kReplayMergeMs = 200.0;
+
+// The beat train, ascending, from beats in the order they were reported. A
+// change of the heart-rate lead re-runs detection over the last seconds, so
+// reports can go back in time: from such a report on, up to the latest beat
+// reported before it, every replayed beat replaces the beats reported
+// earlier within mergeFrames of it.
+std::vector<int64_t> beatTrain(const std::vector<ReportedBeat> &reported, int64_t mergeFrames);
+
 // reference and detected: beat times in samples, ascending.
 BeatCounts compareBeats(const std::vector<int64_t> &reference, const std::vector<int64_t> &detected,
                         const CompareOptions &options);
