@@ -199,6 +199,10 @@ int commandRun(int argc, char **argv, int first)
     const std::string outDir = args.text("out-dir", ".");
     const std::string out = outDir + "/" + baseName(recordPath);
 
+    const std::string hrLead = args.text("hr-lead", layout.signalOf.count(1) ? "II" : records::kLeadNames[layout.signalOf.begin()->first]);
+    if (hrLead != "auto" && !records::carriesLead(layout, records::leadId(hrLead)))
+        throw UsageError("--hr-lead " + hrLead + ": " + record.header.name + " does not carry that lead (it has " +
+                         records::carriedLeads(layout) + "; or use auto)");
     Session session;
     session.fs = fs;
     session.events = std::fopen((out + ".jsonl").c_str(), "w");
@@ -207,10 +211,6 @@ int commandRun(int argc, char **argv, int first)
     g_session = &session;
 
     const std::string wire = layout.wireType, data = layout.dataType;
-    const std::string hrLead = args.text("hr-lead", layout.signalOf.count(1) ? "II" : records::kLeadNames[layout.signalOf.begin()->first]);
-    if (hrLead != "auto" && !records::carriesLead(layout, records::leadId(hrLead)))
-        throw UsageError("--hr-lead " + hrLead + ": " + record.header.name + " does not carry that lead (it has " +
-                         records::carriedLeads(layout) + "; or use auto)");
     const std::string respLead = args.text("resp-lead", "II");
     const std::string cfg = args.text("cfg", "");
     PreprocessConf conf{};
