@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,11 @@ struct Case {
     bool chestOnly;
     const char *hrLead;
 };
+
+void PrintTo(const Case &c, std::ostream *os)
+{
+    *os << "method " << c.method << ", " << c.fs << " Hz, heart-rate lead " << c.hrLead;
+}
 
 class BeatEventPositions : public ::testing::TestWithParam<Case> {};
 
