@@ -167,7 +167,7 @@ struct BeatEventBook {
     EcgBeatEventFunc fn = nullptr;
     void *user = nullptr;
     int64_t frames = 0;         // input frames processed since Init
-    int64_t analysisSteps = 0;  // heart-rate frames since Init
+    int64_t analysisSteps = 0;  // analysis steps (heart-rate frames) since Init
     int64_t stepFrame[kBeatFrameRing] = {};  // analysis step -> input frame of its sample
 };
 

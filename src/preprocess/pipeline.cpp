@@ -342,8 +342,8 @@ void _do_preprocess(Monitor &m, const int32_t *inFrame, int32_t *outFrame)
     if (st.analysisCountdown == 0) {
         const uint32_t noisyLeads = sqProcess(outFrame, st.outLeadCount, st.wireType);
         beats.stepFrame[beats.analysisSteps % kBeatFrameRing] = beats.frames - analysisDelayFrames(m);
-        hrCalc(hrFrame, st.outLeadCount, noisyLeads);
         ++beats.analysisSteps;
+        hrCalc(hrFrame, st.outLeadCount, noisyLeads);
         if ((st.dataType & kRespFlag) != 0) outFrame[1 + st.outLeadCount] = runRespiration(m, inFrame);
         // Every (fs / 1000)-th frame is an analysis step: 1000 per second.
         // Rates below 1000 give a negative countdown that never comes back

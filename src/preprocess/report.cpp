@@ -243,18 +243,23 @@ void reportBeatEvent(Monitor &m, int64_t sample, int32_t lead)
 {
     const BeatEventBook &b = m.beats;
     if (b.fn == nullptr) return;
-    // The step being processed is b.analysisSteps (the front end counts it
-    // once heart rate returns); its sample and every older one still in the
-    // ring map to their own input frame. A sample older than the ring (a
-    // detector delay beyond the ring's reach) is counted back from the
-    // current step at the current rate.
-    const int64_t back = b.analysisSteps - sample;
+    // Heart rate's sample k was taken at analysis step k. The ring holds the
+    // input frame of the last kBeatFrameRing steps (the newest is the step
+    // being processed, or the last one when the report comes from outside
+    // the frame loop, as at a lead change). A sample outside the ring (a
+    // detector delay reaching before the first step) is counted from the
+    // nearest step in the ring at the current rate.
+    const int64_t newest = b.analysisSteps - 1;
     int64_t frame = 0;
-    if (back >= 0 && back < kBeatFrameRing)
+    if (newest < 0) {
+        frame = sample * std::max<int32_t>(1, m.g_ecgPreprocess.fs / 1000);
+    } else if (sample >= 0 && sample <= newest && newest - sample < kBeatFrameRing) {
         frame = b.stepFrame[sample % kBeatFrameRing];
-    else
-        frame = b.stepFrame[b.analysisSteps % kBeatFrameRing] -
-                back * std::max<int32_t>(1, m.g_ecgPreprocess.fs / 1000);
+    } else {
+        const int64_t nearest = sample > newest ? newest : std::max<int64_t>(0, newest - (kBeatFrameRing - 1));
+        frame = b.stepFrame[nearest % kBeatFrameRing] +
+                (sample - nearest) * std::max<int32_t>(1, m.g_ecgPreprocess.fs / 1000);
+    }
     const EcgBeatEvent event = {frame, b.frames, lead, m.g_ecgPreprocess.qrsMethod};
     TV_LOGT(kTag, "beat:%lld,%lld,%d", (long long)event.frame, (long long)event.reportFrame, lead);
     b.fn(&event, b.user);
