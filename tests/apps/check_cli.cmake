@@ -61,3 +61,14 @@ run(2 "takes a number" simulate ${WORK_DIR}/x --hr fast)
 run(2 "usage:" no-such-command)
 file(WRITE ${WORK_DIR}/bad.hea "bad 1 1000 10\nbad.dat 99 200 16 0 0 0 0 I\n")
 run(1 "bad.hea: unsupported signal format '99'" eval ${WORK_DIR}/bad)
+# The .qrs files read back by an independent reader give eval's counts.
+if(EXISTS /usr/bin/python3)
+  get_filename_component(tools ${CMAKE_CURRENT_LIST_DIR}/../../tools ABSOLUTE)
+  execute_process(COMMAND /usr/bin/python3 ${tools}/qrs_readback.py --test-dir ${WORK_DIR} --check-eval ${CLI}
+                          ${WORK_DIR}/sim
+                  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  string(FIND "${out}" "agrees on 2 of 2 rows" at)
+  if(NOT rc EQUAL 0 OR at EQUAL -1)
+    message(FATAL_ERROR "qrs_readback.py: exit ${rc}\n${out}\n${err}")
+  endif()
+endif()
