@@ -94,8 +94,8 @@ def main():
         gross = rows[-1]
         print("method %d: gross Se %s %%, +P %s %%" % (m, gross[4], gross[5]))
         lines += ["### Method %d: %s" % (m, NAMES.get(m, "kt detector")), "", "```sh",
-                  "for r in %s/*.hea; do build/tessivar run ${r%%.hea} --out-dir out/m%d --qrs-method %d --quiet; done"
-                  % (data, m, m),
+                  "mkdir -p out/m%d && for r in %s/*.hea; do" % (m, data),
+                  "  build/tessivar run ${r%%.hea} --out-dir out/m%d --qrs-method %d --quiet; done" % (m, m),
                   "build/tessivar eval $(ls %s/*.atr | sed 's/.atr$//') --test-dir out/m%d" % (data, m), "```", ""]
         if all(r[1] == "0" and r[3] == "0" for r in rows):
             lines += ["No beats: this build has no detector behind method %d yet." % m, ""]
