@@ -184,7 +184,8 @@ TESSIVAR_API int setMinAdultQRSThr(int amplitude, int duration);
  * heart-rate lead carry the frames of their own samples. reportFrame is the
  * frame being processed when the beat was reported (for a report outside
  * ecgPreprocessDoPreprocess, such as a lead change, the next frame), so
- * reportFrame - frame is the report latency. */
+ * reportFrame - frame is the report latency. Each event comes right after
+ * the onHeartBeat call of the same beat, on the same thread. */
 typedef struct EcgBeatEvent {
     int64_t frame;       /* input frame of the beat's fiducial point */
     int64_t reportFrame; /* input frame at which the beat was reported */
