@@ -6,7 +6,7 @@ namespace {
 
 using namespace tessivar::records;
 
-CompareOptions at1000(double learningS = 0.0) { return CompareOptions{1000.0, 150.0, learningS}; }
+CompareOptions at1000(double learningS = 0.0) { return CompareOptions{1000.0, 150.0, learningS, {}}; }
 
 TEST(BeatCompare, WindowBoundaryIsInclusive)
 {
@@ -20,7 +20,7 @@ TEST(BeatCompare, WindowBoundaryIsInclusive)
         EXPECT_EQ(c.fp, inside ? 0 : 1) << offset;
     }
     // At 360 Hz, 150 ms is 54 samples.
-    const CompareOptions mit{360.0, 150.0, 0.0};
+    const CompareOptions mit{360.0, 150.0, 0.0, {}};
     EXPECT_EQ(compareBeats({1000}, {1054}, mit).tp, 1);
     EXPECT_EQ(compareBeats({1000}, {1055}, mit).tp, 0);
 }
@@ -71,6 +71,67 @@ TEST(BeatCompare, EmptyListsAndTotals)
     EXPECT_EQ(total.fn, 3);
     EXPECT_EQ(total.fp, 2);
     EXPECT_EQ(total.positivePredictivity(), 0.0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BeatCompare, ReplayedBeatsReplaceTheirEarlierReports)
+{
+    // Reported in this order, merge window 200: 1000, 2000, 3000 on the old
+    // lead; the replay goes back to 1990 (replaces 2000), 2600 (new), 3150
+    // (replaces 3000); then 4000 goes on normally. A beat 150 after the
+    // last one is not a replay and stays.
+    using tessivar::records::ReportedBeat;
+    const std::vector<ReportedBeat> reported = {{1000}, {2000}, {3000}, {1990}, {2600}, {3150}, {4000}, {4150}};
+    EXPECT_EQ(tessivar::records::beatTrain(reported, 200), (std::vector<int64_t>{1000, 1990, 2600, 3150, 4000, 4150}));
+    EXPECT_TRUE(tessivar::records::beatTrain({}, 200).empty());
+}
+
+}  // namespace
+
+namespace {
+
+using namespace tessivar::records;
+
+TEST(BeatCompare, FlutterEpisodesAreLeftOut)
+{
+    // '[' (32) at 2000 and ']' (33) at 3000, a second '[' at 8000 never
+    // closed. Beats: 1000 (counted, missed), 2500 (inside, missed: not
+    // counted), a false detection at 2700 (inside: not counted), 4000
+    // (matched), 9000 (inside the open episode, missed: not counted).
+    const std::vector<Episode> e = flutterEpisodes({1, 32, 5, 33, 1, 32, 1}, {1000, 2000, 2500, 3000, 4000, 8000, 9000});
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0].from, 2000);
+    EXPECT_EQ(e[0].to, 3000);
+    EXPECT_EQ(e[1].to, INT64_MAX);
+    CompareOptions o = at1000();
+    o.excluded = e;
+    const BeatCounts c = compareBeats({1000, 2500, 4000, 9000}, {2700, 4000}, o);
+    EXPECT_EQ(c.tp, 1);
+    EXPECT_EQ(c.fn, 1);
+    EXPECT_EQ(c.fp, 0);
+}
+
+TEST(BeatCompare, LatencyMedianAndNearestRank95)
+{
+    struct Row {
+        std::vector<double> values;
+        double median, p95;  // nearest rank: the value at rank ceil(0.95 n) of the sorted values
+    };
+    const Row rows[] = {
+        {{}, 0, 0},
+        {{7}, 7, 7},
+        {{4, 1, 3, 2}, 2.5, 4},                       // ceil(3.8) = 4th
+        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, 10.5, 19},  // ceil(19.0) = 19th
+        {{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 21}, 11, 20},  // ceil(19.95) = 20th
+    };
+    for (const Row &r : rows) {
+        const Spread s = spreadOf(r.values);
+        EXPECT_DOUBLE_EQ(s.median, r.median) << r.values.size();
+        EXPECT_DOUBLE_EQ(s.p95, r.p95) << r.values.size();
+    }
 }
 
 }  // namespace

@@ -1,9 +1,7 @@
 // Drives the whole front end with a recording or a simulation, as a host
 // would, and collects what heart rate reports: every beat at its exact
-// place (the calculator hands over how far behind the sample it has just
-// processed the beat lies; the processed sample's index is the
-// calculator's read counter), every rate with its frame, the lead and
-// learning reports.
+// place (the input frame of its beat event), every rate with its frame,
+// the lead and learning reports.
 #pragma once
 
 #include <algorithm>
@@ -13,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "heart_rate/hr_calc.hpp"
 #include "preprocess/ecg_preprocess.hpp"
 #include "records/frames.hpp"
 #include "records/wfdb.hpp"
@@ -27,8 +24,7 @@ struct RateReport {
 };
 
 struct PipelineRun {
-    std::vector<int64_t> beatFrames;  // analysis-sample index of every beat (1000 Hz)
-    std::vector<int32_t> positions;   // the position handed over with each beat
+    std::vector<int64_t> beatFrames;  // input frame of every beat, in report order
     std::vector<RateReport> rates;
     std::vector<std::string> events;  // "hrLead:II", "status:hrlearning=true", ...
     int analysisDelay = 0;            // samples the analysis chain lags the input
@@ -44,12 +40,9 @@ struct Collector {
         static Collector c;
         return c;
     }
-    static void onBeat()
+    static void onBeat(const EcgBeatEvent *event, void *user)
     {
-        Collector &c = get();
-        const int32_t position = monitor().g_ecgPreprocess.beatPosition;
-        c.run->positions.push_back(position);
-        c.run->beatFrames.push_back(hrCalcState().readCount - position);
+        static_cast<PipelineRun *>(user)->beatFrames.push_back(event->frame);
     }
     static void onRate(int rate) { get().run->rates.push_back({get().frame, rate}); }
     static void onLead(const char *lead) { get().run->events.push_back(std::string("hrLead:") + lead); }
@@ -69,7 +62,7 @@ inline PipelineRun runFrames(PreprocessConf conf, const std::vector<int32_t> &fr
     detail::Collector &c = detail::Collector::get();
     c.run = &run;
     c.frame = 0;
-    conf.onHeartBeat = detail::Collector::onBeat;
+    conf.onHeartBeat = nullptr;
     conf.onHeartRate = detail::Collector::onRate;
     conf.onHrLead = detail::Collector::onLead;
     conf.onStatus = detail::Collector::onStatus;
@@ -78,6 +71,7 @@ inline PipelineRun runFrames(PreprocessConf conf, const std::vector<int32_t> &fr
     conf.onFilterSetting = nullptr;
     if (conf.printFunc == nullptr) conf.printFunc = [](const char *) {};
     if (ecgPreprocessInit(&conf) != 0) return run;
+    ecgPreprocessSetBeatEventCallback(detail::Collector::onBeat, &run);
     ecgPreprocessSetFilter("0.67", "50", "35");
     const int in = getCurInFrame(), outWords = getCurOutFrame();
     const Monitor &m = monitor();
@@ -130,8 +124,7 @@ struct RecordBeats {
 inline constexpr int kFlushFrames = 2500;
 
 // The first `seconds` of a WFDB record (MLII as lead II) through the front
-// end; detected beats at the record's rate, placed back by the analysis
-// chain's delay.
+// end; detected beats at the record's rate.
 inline RecordBeats runRecordBeats(const std::string &path, double seconds)
 {
     RecordBeats r;
@@ -146,7 +139,7 @@ inline RecordBeats runRecordBeats(const std::string &path, double seconds)
     for (int k = 0; k < kFlushFrames; ++k) frames.insert(frames.end(), last.begin(), last.end());
     r.run = runFrames(recordConf(layout.wireType, layout.dataType), frames);
     for (int64_t k : r.run.beatFrames)
-        r.detected.push_back(std::llround(double(k - r.run.analysisDelay) * r.fs / 1000.0));
+        r.detected.push_back(std::llround(double(k) * r.fs / 1000.0));
     std::sort(r.detected.begin(), r.detected.end());
     const double end = seconds > 0 ? seconds * r.fs : 1e18;
     for (const records::Annotation &a : records::readAnnotations(path + ".atr"))
