@@ -38,7 +38,8 @@ TESSIVAR_API const char *serializeVersion(void);
 
 /* Writes the record of kind tag to path (its folder is created first).
  * 0; -1 null path or record; -2 the folder cannot be made; -3 no writer for
- * the tag; -4 the file cannot be written (nothing is left at path then). */
+ * the tag; -4 the file cannot be written (nothing is left at path then);
+ * -5 out of memory. */
 TESSIVAR_API int serializeWriteData(const char *path, const void *record, int tag);
 
 /* Fills *record (of kind tag) from the file at path; its texts and arrays
@@ -51,7 +52,8 @@ TESSIVAR_API int serializeReadDataFree(void *record, int tag);
 /* Writes count (>= 1) elements of the array kind tag to a file named after
  * path, made unique with a "_1", "_2" ... suffix before the extension when
  * path exists. 0; -1 null argument or count below 1; -2 folder; -3 tag not
- * handled or no unique name; -4 write failure. */
+ * handled, no unique name or the file cannot be opened; -4 / -5 the file
+ * cannot be written (nothing is left then). */
 TESSIVAR_API int serializeWriteDataArray(const char *path, const void *array, int count, int tag);
 
 /* Reads an array file: *array is allocated (release it with
@@ -61,7 +63,9 @@ TESSIVAR_API int serializeReadDataArray(void **array, int *count, const char *pa
 TESSIVAR_API int serializeReadDataArrayFree(void **array, int tag);
 
 /* Plain number arrays (tags 10001 ... 10005). Write: 0; -1 null or count
- * below 1; -2 folder; -3 open failure; -4 other tag. */
+ * below 1; -2 folder; -3 open failure; -4 other tag; -5 write failure (the
+ * file is removed). Read: 0; -1 null; -3 other tag, no file, a malformed
+ * count or fewer values than it promises. */
 TESSIVAR_API int writeBaseTypeArray(const char *path, const void *array, int count, int tag);
 TESSIVAR_API int readBaseTypeArray(void **array, int *count, const char *path, int tag);
 
