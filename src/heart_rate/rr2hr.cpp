@@ -78,7 +78,8 @@ extern "C" int32_t fillQueue2(int32_t n)
 extern "C" double calAvgRR(void)
 {
     if (g_rr2hr.queue2Count < 3) return 0.0;
-    int32_t sum = 0, largest = 0, smallest = 5000;
+    int64_t sum = 0;  // wide: the queue functions accept any int32 from a host
+    int32_t largest = 0, smallest = 5000;
     for (int32_t i = 0; i < g_rr2hr.queue2Count; ++i) {
         const int32_t v = g_rr2hr.queue2[i];
         sum += v;

@@ -122,6 +122,26 @@ TEST(Orin, OutOfRangeSampleAndLongSilenceRestartLearning)
     delBeatDetect(&d);
 }
 
+TEST(Orin, EveryHandleDrivesTheOneDetectorState)
+{
+    // A second method-2 handle is accepted and restarts the state the
+    // first one was using; initialising either restarts it too.
+    BeatDetect *a = newOrin(200);
+    for (int16_t v : regularEcg200(2000)) realtimeDetectBeat(a, v, nullptr);
+    ASSERT_EQ(orin::learnedSeconds(), 8);
+    BeatDetect *b = newOrin(200);
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(orin::learnedSeconds(), 0);
+    for (int16_t v : regularEcg200(2000)) realtimeDetectBeat(b, v, nullptr);
+    ASSERT_EQ(orin::learnedSeconds(), 8);
+    EXPECT_EQ(initBeatDetect(a), 0);
+    EXPECT_EQ(orin::learnedSeconds(), 0);
+    EXPECT_EQ(detectOrinBeat(nullptr, 0), -1);
+    EXPECT_EQ(initOrinBeatDetect(nullptr), -1);
+    delBeatDetect(&a);
+    delBeatDetect(&b);
+}
+
 TEST(Orin, SearchBackFindsAreNeverReported)
 {
     // Every fifth beat at 30 % amplitude: the detector proper finds some of

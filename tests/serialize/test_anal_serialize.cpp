@@ -205,6 +205,13 @@ TEST(Serialize, FolderOfAPath)
     char *stem = extractFilenameWithoutExt("a/b/rdetect.in.csv");
     EXPECT_STREQ(stem, "rdetect.in");
     std::free(stem);
+    // A folder with files and sub-folders goes with everything in it.
+    writeText(base + "/a/b/f.csv", "1");
+    EXPECT_EQ(removeDirectoryContents((base + "/a").c_str()), 0);
+    EXPECT_TRUE(fs::is_empty(base + "/a"));
+    EXPECT_EQ(removeDirectory((base + "/x").c_str()), 0);
+    EXPECT_FALSE(fs::exists(base + "/x"));
+    EXPECT_EQ(removeDirectory((base + "/x").c_str()), -1);
 }
 
 TEST(Serialize, BadInputGivesCodesAndLeavesNoFile)
