@@ -29,6 +29,15 @@ string(FIND "${out_header}" "sim_out 15 1000 400000" at)
 if(at EQUAL -1)
   message(FATAL_ERROR "output record header: ${out_header}")
 endif()
+# --data-path: the modules' dumps, one folder each.
+run(0 "module dumps in" run ${WORK_DIR}/sim --seconds 20 --qrs-method 2 --out-dir ${WORK_DIR} --quiet
+    --data-path ${WORK_DIR}/dump)
+foreach(f beat_detect/beat_detect.conf beat_detect/rdetect_out.csv pace_remove/pace_remove.conf
+          linear_spline/linear_spline.conf sig_quality/sig_quality.conf resp/s_resp.conf)
+  if(NOT EXISTS ${WORK_DIR}/dump/${f})
+    message(FATAL_ERROR "run --data-path wrote no ${f}")
+  endif()
+endforeach()
 run(0 "sim.svg" plot ${WORK_DIR}/sim --out-dir ${WORK_DIR} --leads II,V2)
 file(READ ${WORK_DIR}/sim.svg svg)
 string(FIND "${svg}" "</svg>" at)
