@@ -22,7 +22,13 @@
 #define TESSIVAR_ANAL_SERIALIZE_H
 
 #include <stdint.h>
+#include "beat_detect.h"
 #include "file_utils.h"
+#include "linear_spline.h"
+#include "pace_remove.h"
+#include "resp.h"
+#include "sig_quality_c.h"
+#include "signal_filter.h"
 #include "tessivar_export.h"
 
 TESSIVAR_BEGIN_C
@@ -79,6 +85,33 @@ TESSIVAR_API int serializeCreateDir(const char *path);
 
 /* 1 for an existing path or "", 0 for an absent one, -1 for null. */
 TESSIVAR_API int serializeFileExist(const char *path);
+
+/* The record writers, readers and free functions behind the dispatcher, one
+ * set per record kind (writePaceRemoveConf, readPaceRemoveConf,
+ * freePaceRemoveConf, ...), with the dispatcher's codes. */
+#define TESSIVAR_RECORD_SERIALIZER(Name, Type)                                  \
+    TESSIVAR_API int write##Name(const char *path, const Type *record);        \
+    TESSIVAR_API int read##Name(const char *path, Type *record);               \
+    TESSIVAR_API int free##Name(Type *record);
+TESSIVAR_RECORD_SERIALIZER(SignalFilterConf, SignalFilterConf)
+TESSIVAR_RECORD_SERIALIZER(AvgFilterConf, AvgFilterConf)
+TESSIVAR_RECORD_SERIALIZER(AvgLpFilterConf, AvgLpFilterConf)
+TESSIVAR_RECORD_SERIALIZER(FirFilterConf, FirFilterConf)
+TESSIVAR_RECORD_SERIALIZER(IirCombFilterConf, IirCombFilterConf)
+TESSIVAR_RECORD_SERIALIZER(IntegerFilterConf, IntegerFilterConf)
+TESSIVAR_RECORD_SERIALIZER(NonlinearNotchFilterConf, NonlinearNotchFilterConf)
+TESSIVAR_RECORD_SERIALIZER(BeatDetectConf, BeatDetectConf)
+TESSIVAR_RECORD_SERIALIZER(LinearSplineConf, LinearSplineConf)
+TESSIVAR_RECORD_SERIALIZER(PaceRemoveConf, PaceRemoveConf)
+TESSIVAR_RECORD_SERIALIZER(SignalQualityConf, SignalQualityConf)
+TESSIVAR_RECORD_SERIALIZER(DemoLibConf, RespConf)
+#undef TESSIVAR_RECORD_SERIALIZER
+
+/* Event-segment arrays: write count (>= 1) records to path; read allocates
+ * *array (count in *count); free releases it and nulls *array. */
+TESSIVAR_API int writeEventSegmentArray(const char *path, const EventSegment *array, int count);
+TESSIVAR_API int readEventSegmentArray(const char *path, EventSegment **array, int *count);
+TESSIVAR_API int freeEventSegmentArray(EventSegment **array);
 
 /* "I" ... "V5R" for leads 0 ... 17, "status" for 18, else null. */
 TESSIVAR_API const char *getLeadTypeName(int index);

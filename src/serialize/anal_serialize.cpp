@@ -520,6 +520,52 @@ extern "C" int serializeReadDataArrayFree(void **array, int tag)
     return 0;
 }
 
+// The named writers, readers and free functions of the record kinds.
+#define TV_RECORD_SERIALIZER(Name, Type, tag)                                                         \
+    extern "C" int write##Name(const char *path, const Type *record)                                  \
+    {                                                                                                 \
+        if (path == nullptr || record == nullptr) return -1;                                          \
+        return tessivar::writeRecord(path, *tessivar::recordOf(tag), record);                         \
+    }                                                                                                 \
+    extern "C" int read##Name(const char *path, Type *record) { return serializeReadData(path, record, tag); } \
+    extern "C" int free##Name(Type *record) { return serializeReadDataFree(record, tag); }
+TV_RECORD_SERIALIZER(SignalFilterConf, SignalFilterConf, 10101)
+TV_RECORD_SERIALIZER(AvgFilterConf, AvgFilterConf, 10102)
+TV_RECORD_SERIALIZER(AvgLpFilterConf, AvgLpFilterConf, 10103)
+TV_RECORD_SERIALIZER(FirFilterConf, FirFilterConf, 10104)
+TV_RECORD_SERIALIZER(IirCombFilterConf, IirCombFilterConf, 10105)
+TV_RECORD_SERIALIZER(IntegerFilterConf, IntegerFilterConf, 10106)
+TV_RECORD_SERIALIZER(NonlinearNotchFilterConf, NonlinearNotchFilterConf, 10107)
+TV_RECORD_SERIALIZER(BeatDetectConf, BeatDetectConf, 10201)
+TV_RECORD_SERIALIZER(LinearSplineConf, LinearSplineConf, 10901)
+TV_RECORD_SERIALIZER(PaceRemoveConf, PaceRemoveConf, 11101)
+TV_RECORD_SERIALIZER(SignalQualityConf, SignalQualityConf, 11301)
+TV_RECORD_SERIALIZER(DemoLibConf, RespConf, 12101)
+#undef TV_RECORD_SERIALIZER
+
+extern "C" int writeEventSegmentArray(const char *path, const EventSegment *array, int count)
+{
+    if (path == nullptr || array == nullptr || count < 1) return -1;
+    return tessivar::writeSegmentArray(path, array, count);
+}
+
+extern "C" int readEventSegmentArray(const char *path, EventSegment **array, int *count)
+{
+    if (path == nullptr || array == nullptr || count == nullptr) return -1;
+    void *read = nullptr;
+    const int rc = tessivar::readSegmentArray(&read, count, path);
+    if (rc == 0) *array = static_cast<EventSegment *>(read);
+    return rc;
+}
+
+extern "C" int freeEventSegmentArray(EventSegment **array)
+{
+    if (array == nullptr) return -1;
+    std::free(*array);
+    *array = nullptr;
+    return 0;
+}
+
 namespace tessivar {
 
 namespace {

@@ -111,6 +111,22 @@ TEST(Serialize, RecordDocumentShape)
     EXPECT_EQ(readText(dir.file("p.conf")),
               "{\n\t\"PaceRemoveConf\":\t{\n\t\t\"name\":\t\"pace\",\n\t\t\"dataPath\":\t\"p\",\n\t\t\"fs\":\t1000,\n"
               "\t\t\"paceRemoveMs\":\t12\n\t}\n}");
+    // The named functions behind the dispatcher.
+    PaceRemoveConf back{};
+    ASSERT_EQ(writePaceRemoveConf(dir.file("q.conf").c_str(), &pr), 0);
+    ASSERT_EQ(readPaceRemoveConf(dir.file("q.conf").c_str(), &back), 0);
+    EXPECT_STREQ(back.dataPath, "p");
+    EXPECT_EQ(back.paceRemoveBfMs, 0);  // not written
+    EXPECT_EQ(freePaceRemoveConf(&back), 0);
+    EXPECT_EQ(back.name, nullptr);
+    const EventSegment seg[] = {{3, 4}};
+    EventSegment *segs = nullptr;
+    int n = 0;
+    ASSERT_EQ(writeEventSegmentArray(dir.file("s.json").c_str(), seg, 1), 0);
+    ASSERT_EQ(readEventSegmentArray(dir.file("s.json").c_str(), &segs, &n), 0);
+    ASSERT_EQ(n, 1);
+    EXPECT_EQ(segs[0].end, 4);
+    EXPECT_EQ(freeEventSegmentArray(&segs), 0);
 }
 
 TEST(Serialize, NumberArrayFilesLineByLine)
