@@ -561,9 +561,9 @@ extern "C" int readEventSegmentArray(const char *path, EventSegment **array, int
 extern "C" int freeEventSegmentArray(EventSegment **array)
 {
     if (array == nullptr) return -1;
-    std::free(*array);
+    void *data = *array;
     *array = nullptr;
-    return 0;
+    return serializeReadDataArrayFree(&data, tessivar::kEventSegmentTag);
 }
 
 namespace tessivar {
