@@ -5,6 +5,8 @@
 //   OUT.qrs        the detected beats, at the record's own rate
 //   OUT.jsonl      every callback as one JSON line, with its frame
 //   OUT.log        the library's log lines
+// With --data-path DIR the modules also dump their configurations and
+// sample streams under DIR (see module_dump.hpp).
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 
 #include "args.hpp"
 #include "commands.hpp"
+#include "module_dump.hpp"
 #include "records/beat_compare.hpp"
 #include "records/events.hpp"
 #include "records/frames.hpp"
@@ -173,6 +176,27 @@ void progress(int64_t done, int64_t total)
     std::fflush(stderr);
 }
 
+// The heart-rate lead (microvolts, int16), status words and respiration of
+// the input frames, handed to the modules' debug dumps.
+void dumpToDataPath(const std::string &dir, const std::vector<int32_t> &frames, const records::FrameLayout &layout,
+                    const std::string &hrLead, int lsbMv, int fs, int qrsMethod)
+{
+    const size_t words = 1 + layout.channelLead.size() + (layout.respSignal >= 0 ? 1 : 0);
+    size_t channel = 0;
+    for (size_t c = 0; c < layout.channelLead.size(); ++c)
+        if (records::kLeadNames[size_t(layout.channelLead[c])] == hrLead) channel = c;
+    std::vector<int16_t> lead;
+    std::vector<int32_t> status, resp;
+    for (size_t f = 0; f + words <= frames.size(); f += words) {
+        status.push_back(frames[f]);
+        const int64_t uv = int64_t(frames[f + 1 + channel]) * 1000 / lsbMv;
+        lead.push_back(int16_t(std::clamp<int64_t>(uv, INT16_MIN, INT16_MAX)));
+        if (layout.respSignal >= 0) resp.push_back(frames[f + words - 1]);
+    }
+    const int failed = dumpModules(dir, lead, status, resp, fs, qrsMethod);
+    std::printf("  module dumps in %s%s\n", dir.c_str(), failed ? " (some could not be written, see the log)" : "");
+}
+
 }  // namespace
 
 int commandRun(int argc, char **argv, int first)
@@ -180,7 +204,8 @@ int commandRun(int argc, char **argv, int first)
     const Args args(argc, argv, first,
                     {"out-dir", "fs", "lsb", "pace-filter", "pace-inhib", "pace-remove-ms", "hr-lead", "resp-lead",
                      "qrs-method", "qrs-mode", "filter", "filter-mode", "fuzz", "noise-threshold", "suffocation",
-                     "leads", "resp", "resp-scale", "seconds", "cfg", "tail-ms", "block", "sub-uv"},
+                     "leads", "resp", "resp-scale", "seconds", "cfg", "tail-ms", "block", "sub-uv",
+                     "data-path"},
                     {"quiet"});
     if (args.positional().size() != 1) throw UsageError("run needs one record");
     const std::string recordPath = args.positional()[0];
@@ -343,6 +368,7 @@ int commandRun(int argc, char **argv, int first)
                 beats.size(), finalHr, finalResp, totalDelay);
     if (!session.lastQuality.empty())
         std::printf("  last quality %s\n", records::oneLine(session.lastQuality).c_str());
+    if (args.has("data-path")) dumpToDataPath(args.text("data-path", "."), frames, layout, hrLead, lsbMv, fs, conf.qrsMethod);
     return 0;
 }
 

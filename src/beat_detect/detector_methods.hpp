@@ -11,6 +11,7 @@
 #include "beat_detect/detector_block.hpp"
 #include "common/log_macros.hpp"
 #include "tessivar/beat_detect.h"
+#include "tessivar/orin.h"
 
 namespace tessivar {
 
@@ -20,13 +21,6 @@ int delCorvaneBeatDetect(BeatDetect **detector);
 int initCorvaneBeatDetect(BeatDetect *detector);
 int setCorvaneBeatDetectMode(BeatDetect *detector, int32_t mode);
 int32_t detectCorvaneBeat(BeatDetect *detector, int32_t sample);
-
-// Method 2.
-BeatDetect *newOrinBeatDetect(const BeatDetectConf *conf);
-int delOrinBeatDetect(BeatDetect **detector);
-int initOrinBeatDetect(BeatDetect *detector);
-int setOrinBeatDetectMode(BeatDetect *detector, int32_t mode);
-int32_t detectOrinBeat(BeatDetect *detector, int32_t sample);
 
 // Any other method.
 BeatDetect *newKTBeatDetect(const BeatDetectConf *conf);

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "common/file_utils.hpp"
 #include "common/log_macros.hpp"
 
 namespace {
@@ -23,11 +24,11 @@ constexpr const char *kTag = "Unknown TAG";
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
 // Makes one folder unless something already exists under that name.
-bool makeFolder(const char *path)
+bool makeFolder(const char *path, bool quiet)
 {
     if (access(path, F_OK) == 0) return true;
     if (mkdir(path, 0755) == 0) return true;
-    TV_LOGE(kTag, "mkdir error(%s).", std::strerror(errno));
+    if (!quiet) TV_LOGE(kTag, "mkdir error(%s).", std::strerror(errno));
     return false;
 }
 
@@ -56,15 +57,14 @@ extern "C" int fileIsDir(const char *path)
     return S_ISDIR(st.st_mode) ? 1 : 0;
 }
 
-extern "C" int createDir(const char *path)
+namespace tessivar {
+
+int createDirTree(const char *path, bool quiet)
 {
-    if (path == nullptr) {
-        TV_LOGE(kTag, "%s", tessivar::kBadInput);
-        return -1;
-    }
+    if (path == nullptr) return -1;
     char *copy = strdup(path);
     if (copy == nullptr) {
-        TV_LOGE(kTag, "strdup error(%s).", std::strerror(errno));
+        if (!quiet) TV_LOGE(kTag, "strdup error(%s).", std::strerror(errno));
         return -2;
     }
     stringTrimmed(copy);
@@ -77,17 +77,28 @@ extern "C" int createDir(const char *path)
         for (size_t i = 1; copy[i] != '\0'; ++i) {
             if (!isSeparator(copy[i])) continue;
             copy[i] = '\0';
-            const bool made = makeFolder(copy);
+            const bool made = makeFolder(copy, quiet);
             copy[i] = '/';
             if (!made) {
                 rc = -3;
                 break;
             }
         }
-        if (rc == 0 && !makeFolder(copy)) rc = -4;
+        if (rc == 0 && !makeFolder(copy, quiet)) rc = -4;
     }
     std::free(copy);
     return rc;
+}
+
+}  // namespace tessivar
+
+extern "C" int createDir(const char *path)
+{
+    if (path == nullptr) {
+        TV_LOGE(kTag, "%s", tessivar::kBadInput);
+        return -1;
+    }
+    return tessivar::createDirTree(path, false);
 }
 
 extern "C" char *stringTrimmed(char *text)

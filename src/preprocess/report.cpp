@@ -19,6 +19,7 @@
 #include "preprocess/ecg_preprocess.hpp"
 #include "preprocess/utils.hpp"
 #include "tessivar/anal_log.h"
+#include "tessivar/anal_serialize.h"
 #include "tessivar/common.h"
 #include "tessivar/linear_spline.h"
 
@@ -118,10 +119,10 @@ SignalQualityCallbacks sqCallbacksFor(Monitor &m) { return SignalQualityCallback
 
 void logModuleVersions(int level)
 {
-    // The serialization module's version joins this list once it exports one.
     const char *const versions[] = {
-        ecgPreprocessVersion(), signalFilterVersion(), linearSplineVersion(), paceRemoveVersion(),
-        respVersion(),          beatDetectorVersion(), singalQualityVersion(), logVersion(),
+        ecgPreprocessVersion(), signalFilterVersion(),  linearSplineVersion(), paceRemoveVersion(),
+        respVersion(),          beatDetectorVersion(),  singalQualityVersion(), logVersion(),
+        serializeVersion(),
     };
     for (const char *v : versions) TV_LOG(level, kTag, "%s", v);
 }

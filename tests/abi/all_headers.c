@@ -9,7 +9,8 @@ int main(void)
 {
     const char *versions[] = {logVersion(), iniVersion(), getKtMathLibVersion(), signalFilterVersion(),
                                 linearSplineVersion(), paceRemoveVersion(), ecgPreprocessVersion(),
-                                singalQualityVersion(), respVersion(), beatDetectVersion()};
+                                singalQualityVersion(), respVersion(), beatDetectVersion(),
+                                serializeVersion()};
     size_t i;
     for (i = 0; i < sizeof versions / sizeof versions[0]; ++i) {
         if (versions[i] == NULL || strstr(versions[i], " version ") == NULL) {

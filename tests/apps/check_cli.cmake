@@ -45,6 +45,15 @@ file(COPY ${WORK_DIR}/sim.dat ${WORK_DIR}/sim.atr DESTINATION ${WORK_DIR}/chest)
 run(0 "6 leads mapped" run ${WORK_DIR}/chest/sim --out-dir ${WORK_DIR}/chest --hr-lead auto --pace-filter 1 --quiet)
 run(0 "100.00   100.00" eval ${WORK_DIR}/chest/sim --test-dir ${WORK_DIR}/chest)
 run(2 "does not carry that lead (it has V1, V2" run ${WORK_DIR}/chest/sim --hr-lead II --out-dir ${WORK_DIR}/chest)
+# --data-path: the modules' dumps, one folder each.
+run(0 "module dumps in" run ${WORK_DIR}/sim --seconds 20 --qrs-method 2 --out-dir ${WORK_DIR} --quiet
+    --data-path ${WORK_DIR}/dump)
+foreach(f beat_detect/beat_detect.conf beat_detect/rdetect_out.csv pace_remove/pace_remove.conf
+          linear_spline/linear_spline.conf sig_quality/sig_quality.conf resp/s_resp.conf)
+  if(NOT EXISTS ${WORK_DIR}/dump/${f})
+    message(FATAL_ERROR "run --data-path wrote no ${f}")
+  endif()
+endforeach()
 run(0 "sim.svg" plot ${WORK_DIR}/sim --out-dir ${WORK_DIR} --leads II,V2)
 file(READ ${WORK_DIR}/sim.svg svg)
 string(FIND "${svg}" "</svg>" at)

@@ -503,12 +503,12 @@ TEST_F(HrCalc, TwoLongIntervalsReportTheirMeanRate)
 TEST_F(HrCalc, OtherMethodsRunWithoutBeats)
 {
     // Method 2 reads invalid samples too (the display signal carries the
-    // rate); its detector confirms no beats in this version.
+    // rate): the flagged rhythm still gives beats.
     hrCalcDeinit();
     start(1, 0, 2);
     const auto sig = rhythm(15000);
     feed(sig, 0, 15000, 3, 0x2);
-    EXPECT_EQ(host().count("beat"), 0);
+    EXPECT_GT(host().count("beat"), 0);
     EXPECT_EQ(hrCalcState().flaggedCount, 0);
 }
 

@@ -130,7 +130,15 @@ TEST_F(FrontEnd, InitLogsTheConfigurationAndEveryVersion)
                              ".paceRemoveMs=0,\n\t.wireType=\"5\",\n\t.dataType=\"SLRT\",\n\t.hrLead=\"II\",\n\t"
                              ".respLead=\"II\",\n\t.qrsMode=\"adult\",\n\t.qrsMethod=0,\n\t.debugCfgFile=\"(null)\"\n};"
                              "\nmore infomation, check [_periodicTask] and [set]"));
-    EXPECT_TRUE(log.contains("beat_detect version 0.0.3.0"));
+    // The nine module version texts.
+    for (const char *v : {"tessivar version 1.1.0.0 2025-10-11 15:34:28", "filter version 1.0.1.3 2025-07-15 10:59:40",
+                          "linear_spline version 0.0.0.3 2025-07-15 10:49:30",
+                          "pace_remove version 0.0.0.17 2025-07-15 16:24:25", "resp version 1.0.0.31 2025-09-04 09:20:05",
+                          "beat_detect version 0.0.3.0 2025-10-11 15:14:21",
+                          "signal_quality version 0.0.0.13 2025-04-11 15:40:23",
+                          "anal_log version 1.0.3.4 2025-07-15 12:39:35",
+                          "anal_serialize version 1.0.1.7 2025-07-15 12:29:44"})
+        EXPECT_TRUE(log.contains(v)) << v;
     // After Init: heart and respiration rates unknown, lead II, no filters.
     EXPECT_EQ(getCurHeartRate(), -1);
     EXPECT_EQ(getCurRespRate(), -1);
