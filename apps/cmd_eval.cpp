@@ -7,28 +7,12 @@
 #include <vector>
 
 #include "args.hpp"
+#include "beat_table.hpp"
 #include "commands.hpp"
 #include "records/beat_compare.hpp"
 #include "records/wfdb.hpp"
 
 namespace tessivar::cli {
-namespace {
-
-std::vector<int64_t> beatTimes(const std::string &path)
-{
-    std::vector<int64_t> out;
-    for (const records::Annotation &a : records::readAnnotations(path))
-        if (records::isBeat(a.code)) out.push_back(a.time);
-    return out;
-}
-
-void printRow(const char *name, const records::BeatCounts &c)
-{
-    std::printf("%-12s %7lld %6lld %6lld %8.2f %8.2f\n", name, (long long)c.tp, (long long)c.fn, (long long)c.fp,
-                100.0 * c.sensitivity(), 100.0 * c.positivePredictivity());
-}
-
-}  // namespace
 
 int commandEval(int argc, char **argv, int first)
 {
@@ -39,19 +23,18 @@ int commandEval(int argc, char **argv, int first)
     options.windowMs = args.number("window-ms", 150.0);
     options.learningS = args.number("learning-s", 300.0);
     if (options.windowMs <= 0 || options.learningS < 0) throw UsageError("window must be positive, learning not negative");
-    std::printf("%-12s %7s %6s %6s %8s %8s\n", "record", "TP", "FN", "FP", "Se %", "+P %");
+    printBeatHeader();
     records::BeatCounts gross;
     for (const std::string &record : args.positional()) {
         options.fs = records::readHeader(record).fs;
-        const size_t slash = record.find_last_of('/');
-        const std::string name = record.substr(slash == std::string::npos ? 0 : slash + 1);
+        const std::string name = recordName(record);
         const std::string detected = args.has("test-dir") ? args.text("test-dir", ".") + "/" + name : record;
         const records::BeatCounts c =
             compareBeats(beatTimes(record + "." + ref), beatTimes(detected + "." + test), options);
-        printRow(name.c_str(), c);
+        printBeatRow(name.c_str(), c);
         gross += c;
     }
-    printRow("gross", gross);
+    printBeatRow("gross", gross);
     return 0;
 }
 

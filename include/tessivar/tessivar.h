@@ -26,6 +26,7 @@
 #include "nonlinear_notch_filter.h"
 #include "pace_remove.h"
 #include "resp.h"
+#include "rwave_tools.h"
 #include "sig_quality.h"
 #include "sig_quality_c.h"
 #include "signal_filter.h"

@@ -1,8 +1,8 @@
 // The detectors behind the facade, by method, and the offline R-peak
 // finder of method 1. Method 0 is the limited-resource detector
-// (tessivar/eplimited.h); the Corvane (1), Orin (2) and kt (other)
-// detectors and the offline finder are placeholders in this version: they
-// create a valid instance and confirm no beats.
+// (tessivar/eplimited.h); the Corvane (1) and kt (other) detectors share
+// corvane_core.hpp; the Orin detector (2) is a placeholder in this version:
+// it creates a valid instance and confirms no beats.
 #pragma once
 
 #include <cstdint>
