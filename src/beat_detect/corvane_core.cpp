@@ -150,16 +150,16 @@ int learnThresholds(Detector &d, int32_t p)
         d.initStart = p + 1;
         return 0;
     }
-    // The thresholds come from the window just checked. (It starts at
-    // initStart unless an accepted window gave zero levels, as a flat start
-    // does; learning then follows the signal instead of re-reading a window
-    // the rings have long overwritten.)
-    d.initStart = p - len + 1;
     for (int32_t k = 0; k < len; ++k) d.scratch[k] = d.ecgDRing[slot(d.initStart + k)];
     if (!initializeThresholds(d.scratch, len, d.slopeThr)) return -1;
     for (int32_t k = 0; k < len; ++k) d.scratch[k] = d.ecgMRing[slot(d.initStart + k)];
     if (!initializeThresholds(d.scratch, len, d.mwiThr)) return -1;
-    return 1;
+    // A window without any signal (a flat start) leaves the detector
+    // untrained; learning then waits for the next whole window behind it,
+    // as after a rejected one, instead of re-reading this one every sample.
+    if (d.mwiThr.sigLev != 0.0) return 1;
+    d.initStart = p + 1;
+    return 0;
 }
 
 // One report per sample with a pending peak: the record behind the last

@@ -1,6 +1,4 @@
 // Extremum search and peak finding over whole arrays.
-#include <vector>
-
 #include "beat_detect/rwave_tools.hpp"
 #include "common/log_macros.hpp"
 #include "tessivar/rwave_tools.h"
@@ -21,12 +19,9 @@ template <typename T>
 int32_t findPeaksAll(const T *x, int32_t n, int32_t minDist, int32_t *idx, int32_t capacity)
 {
     if (x == nullptr || idx == nullptr || n <= 2 || minDist < 0 || minDist >= n - 1 || capacity < 0) return -1;
-    std::vector<int32_t> ints;
-    std::vector<uint8_t> flags;
-    try {
-        ints.assign(3 * std::size_t(n), 0);
-        flags.assign(std::size_t(n), 0);
-    } catch (...) {
+    rwave::HeapArray<int32_t> ints(3 * std::size_t(n));
+    rwave::HeapArray<uint8_t> flags(static_cast<std::size_t>(n));
+    if (!ints.ok() || !flags.ok()) {
         TV_LOGE(kTag, "findPeaks malloc error.");
         return -2;
     }

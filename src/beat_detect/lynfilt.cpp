@@ -2,7 +2,6 @@
 // slope (D) over whole arrays.
 #include <cmath>
 #include <cstdlib>
-#include <vector>
 
 #include "beat_detect/rwave_tools.hpp"
 #include "common/log_macros.hpp"
@@ -20,11 +19,9 @@ bool lynnArgsOk(const void *x, const void *out, int32_t n, int32_t fs, int32_t d
 
 // The shifted triangular core of x with window N into a double array.
 template <typename In>
-bool triangular(const In *x, int32_t n, int32_t N, std::vector<double> &work, const char *what)
+bool triangular(const In *x, int32_t n, int32_t N, rwave::HeapArray<double> &work, const char *what)
 {
-    try {
-        work.assign(std::size_t(n), 0.0);
-    } catch (...) {
+    if (!work.reset(static_cast<std::size_t>(n))) {
         TV_LOGE(kTag, "%s", what);
         return false;
     }
@@ -39,7 +36,7 @@ int32_t xpaFilter(const int16_t *x, int32_t n, int32_t fs, int32_t div, Out *out
 {
     if (!lynnArgsOk(x, out, n, fs, div)) return -1;
     const int32_t N = rwave::roundHalfAway(double(fs) / div);
-    std::vector<double> work;
+    rwave::HeapArray<double> work;
     if (!triangular(x, n, N, work, "xpaFilter malloc error.")) return -1;
     const double NN = double(N) * N;
     for (int32_t k = 0; k < n; ++k)
@@ -55,7 +52,7 @@ int32_t xpaFilter(const int16_t *x, int32_t n, int32_t fs, int32_t div, Out *out
 template <typename T>
 int32_t smoothFilter(const T *x, int32_t n, int32_t fs, int32_t N, T *out, bool scaled, const char *what)
 {
-    std::vector<double> work;
+    rwave::HeapArray<double> work;
     if (!triangular(x, n, N, work, what)) return -1;
     if (scaled) {
         rwave::scaleToTen(out, n, 2 * fs, work.data());
@@ -83,10 +80,8 @@ template <typename T>
 int32_t dFilter(const T *x, int32_t n, int32_t fs, T *out, bool scaled)
 {
     if (!lynnArgsOk(x, out, n, fs, 1)) return -1;
-    std::vector<double> work;
-    try {
-        work.assign(std::size_t(n), 0.0);
-    } catch (...) {
+    rwave::HeapArray<double> work;
+    if (!work.reset(static_cast<std::size_t>(n))) {
         TV_LOGE(kTag, "DFilter malloc error.");
         return -1;
     }

@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <new>
-#include <vector>
 
 #include "beat_detect/corvane_core.hpp"
 #include "beat_detect/rwave_tools.hpp"
@@ -52,9 +50,9 @@ inline Params paramsFor(const BeatDetect &h)
 
 template <typename T>
 struct Signals {
-    const int16_t *raw;
-    int32_t n;
-    std::vector<T> ecgDRaw, ecgD, ecgM, slope;
+    const int16_t *raw = nullptr;
+    int32_t n = 0;
+    rwave::HeapArray<T> ecgDRaw, ecgD, ecgM, slope;
 };
 
 // How the first thresholds are learnt.
@@ -76,26 +74,48 @@ template <typename T>
 int getSignals(const int16_t *samples, int32_t n, const Params &P, Signals<T> &s)
 {
     const int32_t fs = P.fs;
-    std::vector<double> hp(static_cast<std::size_t>(n)), lp(hp.size()), slope(hp.size());
+    const int32_t L1 = n + int32_t(std::floor(fs / 40.0)), L2 = L1 + P.mwiLen - 1;
+    const std::size_t un = static_cast<std::size_t>(n);
+    rwave::HeapArray<double> hp(un), lp(un), slope(un), d(static_cast<std::size_t>(L1)),
+        dAbs(static_cast<std::size_t>(L1));
+    if (!hp.ok() || !lp.ok() || !slope.ok() || !d.ok() || !dAbs.ok()) {
+        TV_LOGE(kTag, "err malloc.");
+        return -1;
+    }
+    if (!s.ecgDRaw.reset(d.size())) {
+        TV_LOGE(kTag, "ecgDRaw malloc error.");
+        return -1;
+    }
+    if (!s.ecgD.reset(d.size())) {
+        TV_LOGE(kTag, "ecgD malloc error.");
+        return -1;
+    }
+    if (!s.ecgM.reset(static_cast<std::size_t>(L2))) {
+        TV_LOGE(kTag, "ecgM malloc error.");
+        return -1;
+    }
+    if (!s.slope.reset(un)) {
+        TV_LOGE(kTag, "malloc error.");
+        return -1;
+    }
     if (xpaFilterDouble(samples, n, fs, 1, hp.data()) != 1) return -1;
     if (xpbFilterDouble(hp.data(), n, fs, 50, lp.data()) != 1) return -1;
     if (DFilterDouble(lp.data(), n, fs, slope.data()) != 1) {
         TV_LOGE(kTag, "adjustAndJudgeRPos DFilter error.");
         return -1;
     }
-    const int32_t L1 = n + int32_t(std::floor(fs / 40.0));
-    std::vector<double> d(static_cast<std::size_t>(L1)), dAbs(d.size());
     if (derivativeFiltDouble(lp.data(), n, fs, d.data(), dAbs.data()) != L1) return -1;
-    for (auto &v : dAbs) v = double(T(v));  // the stored precision
-    std::vector<double> energy(static_cast<std::size_t>(L1));
-    for (int32_t k = 0; k < L1; ++k) energy[std::size_t(k)] = dAbs[std::size_t(k)] * dAbs[std::size_t(k)] / 1000.0;
-    s.ecgM.resize(std::size_t(L1 + P.mwiLen - 1));
-    if (rwave::movingAverage(energy.data(), L1, P.mwiLen, s.ecgM.data()) < 0) return -1;
+    for (int32_t k = 0; k < L1; ++k) {
+        const std::size_t i = std::size_t(k);
+        s.ecgDRaw[i] = T(d[i]);
+        s.ecgD[i] = T(dAbs[i]);
+        // The integrand, from the stored magnitude, reuses d.
+        d[i] = double(s.ecgD[i]) * double(s.ecgD[i]) / 1000.0;
+    }
+    if (rwave::movingAverage(d.data(), L1, P.mwiLen, s.ecgM.data()) < 0) return -1;
+    for (std::size_t k = 0; k < un; ++k) s.slope[k] = T(slope[k]);
     s.raw = samples;
     s.n = n;
-    s.ecgDRaw.assign(d.begin(), d.end());
-    s.ecgD.assign(dAbs.begin(), dAbs.end());
-    s.slope.assign(slope.begin(), slope.end());
     return 1;
 }
 
@@ -119,15 +139,15 @@ public:
         }
         const int32_t L1 = int32_t(s_.ecgD.size());
         double sum = 0.0;
-        for (T v : s_.ecgD) sum += double(v);
+        for (int32_t k = 0; k < L1; ++k) sum += double(s_.ecgD[std::size_t(k)]);
         const double meanD = sum / L1;
-        qrs_.assign(std::size_t(capacity_) + 2, QrsEntry<T>{});
-        rr_.assign(std::size_t(capacity_) + 2, 0);
-        rIdx_.assign(std::size_t(2 * P_.rSearchHalf + 2), 0);
         const std::size_t L2 = s_.ecgM.size();
-        work_.assign(3 * L2, 0);
-        removed_.assign(L2, 0);
-        found_.assign(L2, 0);
+        if (!qrs_.reset(std::size_t(capacity_) + 2) || !rr_.reset(std::size_t(capacity_) + 2) ||
+            !rIdx_.reset(std::size_t(2 * P_.rSearchHalf + 2)) || !work_.reset(3 * L2) || !removed_.reset(L2) ||
+            !found_.reset(L2)) {
+            TV_LOGE(kTag, "malloc error.");
+            return -1;
+        }
         meanRR_ = 60.0 * P_.fs / 90.0;
         for (int32_t i = 0; i < peakCount; ++i) {
             const int32_t p = peaks[i];
@@ -155,9 +175,9 @@ private:
     double bigNoiseFactor_;
     Learning learning_;
     corvane::Thresholds<T> mwiThr_{}, slopeThr_{};
-    std::vector<QrsEntry<T>> qrs_;
-    std::vector<int32_t> rr_, rIdx_, work_, found_;
-    std::vector<uint8_t> removed_;
+    rwave::HeapArray<QrsEntry<T>> qrs_;
+    rwave::HeapArray<int32_t> rr_, rIdx_, work_, found_;
+    rwave::HeapArray<uint8_t> removed_;
     int32_t qrsCount_ = 0, rrCount_ = 0, skipUntil_ = 0;
     double meanRR_ = 0.0, thrFactor_ = 1.0;
 
@@ -585,18 +605,21 @@ int32_t findR(const int16_t *samples, int32_t n, BeatDetect *handle, int32_t *po
         return -1;
     const Params P = paramsFor(*handle);
     if (P.minRRLen < 1 || P.mwiLen < 1) return -1;
-    try {
+    {
         Signals<T> s;
         if (getSignals(samples, n, P, s) != 1) {
             TV_LOGE(kTag, "signals calculate error.");
             return -1;
         }
         const int32_t L2 = int32_t(s.ecgM.size());
-        std::vector<int32_t> peaks(std::size_t(std::max(2 * (L2 / P.minRRLen), 1)));
         const int32_t minDist = std::min(P.minRRLen, L2 - 2);
         const int32_t work = L2 > 2 ? L2 : 3;
-        std::vector<int32_t> ints(3 * std::size_t(work));
-        std::vector<uint8_t> flags(static_cast<std::size_t>(work));
+        rwave::HeapArray<int32_t> peaks(std::size_t(std::max(2 * (L2 / P.minRRLen), 1))), ints(3 * std::size_t(work));
+        rwave::HeapArray<uint8_t> flags(static_cast<std::size_t>(work));
+        if (!peaks.ok() || !ints.ok() || !flags.ok()) {
+            TV_LOGE(kTag, "malloc error.");
+            return -1;
+        }
         const rwave::PeakWork pw{ints.data(), ints.data() + work, ints.data() + 2 * std::size_t(work), flags.data(),
                                  work};
         const int32_t count = rwave::findPeaks(s.ecgM.data(), L2, minDist, peaks.data(), int32_t(peaks.size()), pw);
@@ -617,9 +640,6 @@ int32_t findR(const int16_t *samples, int32_t n, BeatDetect *handle, int32_t *po
             TV_LOGE(kTag, "getQrsPos error.");
         }
         return result;
-    } catch (const std::bad_alloc &) {
-        TV_LOGE(kTag, "malloc error.");
-        return -1;
     }
 }
 

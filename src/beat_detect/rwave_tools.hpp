@@ -11,6 +11,37 @@
 
 namespace tessivar::rwave {
 
+// A zero-filled heap array owned by its scope (the whole-array routines'
+// working space). Empty after a failed allocation.
+template <typename T>
+class HeapArray {
+public:
+    HeapArray() = default;
+    explicit HeapArray(std::size_t n) { reset(n); }
+    ~HeapArray() { std::free(p_); }
+    HeapArray(const HeapArray &) = delete;
+    HeapArray &operator=(const HeapArray &) = delete;
+
+    // n zeroed elements (at least one is allocated); false when out of memory.
+    bool reset(std::size_t n)
+    {
+        std::free(p_);
+        p_ = static_cast<T *>(std::calloc(n > 0 ? n : 1, sizeof(T)));
+        n_ = p_ != nullptr ? n : 0;
+        return p_ != nullptr;
+    }
+    bool ok() const { return p_ != nullptr; }
+    T *data() { return p_; }
+    const T *data() const { return p_; }
+    std::size_t size() const { return n_; }
+    T &operator[](std::size_t i) { return p_[i]; }
+    const T &operator[](std::size_t i) const { return p_[i]; }
+
+private:
+    T *p_ = nullptr;
+    std::size_t n_ = 0;
+};
+
 // Rounding half away from zero of a non-negative or negative double.
 inline int32_t roundHalfAway(double v) { return int32_t(std::lround(v)); }
 
@@ -161,10 +192,16 @@ int32_t findPeaks(const T *x, int32_t n, int32_t minDist, int32_t *idx, int32_t 
         w.order[i] = i;
         w.removed[i] = 0;
     }
-    // Highest first; equal values keep index order, so the result does not
-    // depend on the sort.
-    std::stable_sort(w.order, w.order + count,
-                     [&](int32_t a, int32_t b) { return x[w.peaks[a]] > x[w.peaks[b]]; });
+    // Highest first; equal values (and NaN, counted lowest) keep index
+    // order, so the result does not depend on the sort.
+    const auto key = [&](int32_t i) {
+        const double v = double(x[w.peaks[i]]);
+        return std::isnan(v) ? -HUGE_VAL : v;
+    };
+    std::sort(w.order, w.order + count, [&](int32_t a, int32_t b) {
+        const double ka = key(a), kb = key(b);
+        return ka > kb || (ka == kb && a < b);
+    });
     const int32_t considered = roundHalfAway(2.0 * count / 3.0);
     int32_t accepted = 0;
     for (int32_t r = 0; r < considered; ++r) {

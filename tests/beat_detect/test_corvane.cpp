@@ -163,9 +163,9 @@ TEST(Corvane, LearningWindowRawAmplitudeRule)
 TEST(Corvane, SilentWithoutBeatsOrWithoutAPlausibleLearningWindow)
 {
     std::vector<std::vector<int16_t>> inputs = {
-        std::vector<int16_t>(30000, 0), std::vector<int16_t>(30000, 1000), std::vector<int16_t>(30000, -32768)};
+        std::vector<int16_t>(12000, 0), std::vector<int16_t>(12000, 1000), std::vector<int16_t>(12000, -32768)};
     // Beats riding on a square wave of range 60000: no window ever passes.
-    std::vector<int16_t> wild = rhythm(1000, 30, 1.0, normalBeat());
+    std::vector<int16_t> wild = rhythm(1000, 12, 1.0, normalBeat());
     for (size_t i = 0; i < wild.size(); ++i) wild[i] = int16_t((i / 50) % 2 ? 30000 : -30000) + wild[i] / 100;
     inputs.push_back(wild);
     for (int32_t method : kMethods)
