@@ -19,6 +19,7 @@
 
 #include "args.hpp"
 #include "commands.hpp"
+#include "records/beat_compare.hpp"
 #include "records/events.hpp"
 #include "records/frames.hpp"
 #include "records/wfdb.hpp"
@@ -33,7 +34,7 @@ struct Session {
     std::FILE *log = nullptr;
     int64_t frame = 0;  // input frame being processed
     int fs = 1000;
-    std::vector<int64_t> beatFrames;
+    std::vector<records::ReportedBeat> beats;  // in the order reported
     int lastHr = -1, lastResp = -1;
     std::string lastQuality;
 };
@@ -82,11 +83,18 @@ void onHrLead(const char *lead)
     jsonString(g_session->events, lead);
     std::fputs("}\n", g_session->events);
 }
-void onHeartBeat()
+// Beats come with their place through the beat events; the plain callback
+// only says that one happened, and is left unset.
+void onBeatEvent(const EcgBeatEvent *beat, void *user)
 {
-    g_session->beatFrames.push_back(g_session->frame);
-    eventHead("beat");
-    std::fputs("}\n", g_session->events);
+    Session &s = *static_cast<Session *>(user);
+    s.beats.push_back(records::ReportedBeat{beat->frame});
+    std::fprintf(s.events,
+                 "{\"frame\":%lld,\"t\":%.3f,\"event\":\"beat\",\"at\":%lld,\"atT\":%.3f,\"lead\":\"%s\","
+                 "\"method\":%d,\"latencyMs\":%.1f}\n",
+                 (long long)beat->reportFrame, double(beat->reportFrame) / s.fs, (long long)beat->frame,
+                 double(beat->frame) / s.fs, beat->lead >= 0 && beat->lead < 18 ? records::kLeadNames[size_t(beat->lead)] : "?",
+                 beat->method, 1000.0 * double(beat->reportFrame - beat->frame) / s.fs);
 }
 void onHeartRate(int rate)
 {
@@ -172,7 +180,7 @@ int commandRun(int argc, char **argv, int first)
     const Args args(argc, argv, first,
                     {"out-dir", "fs", "lsb", "pace-filter", "pace-inhib", "pace-remove-ms", "hr-lead", "resp-lead",
                      "qrs-method", "qrs-mode", "filter", "filter-mode", "fuzz", "noise-threshold", "suffocation",
-                     "leads", "resp", "resp-scale", "seconds", "cfg", "beat-latency-ms", "block", "sub-uv"},
+                     "leads", "resp", "resp-scale", "seconds", "cfg", "tail-ms", "block", "sub-uv"},
                     {"quiet"});
     if (args.positional().size() != 1) throw UsageError("run needs one record");
     const std::string recordPath = args.positional()[0];
@@ -200,6 +208,9 @@ int commandRun(int argc, char **argv, int first)
 
     const std::string wire = layout.wireType, data = layout.dataType;
     const std::string hrLead = args.text("hr-lead", layout.signalOf.count(1) ? "II" : records::kLeadNames[layout.signalOf.begin()->first]);
+    if (hrLead != "auto" && !records::carriesLead(layout, records::leadId(hrLead)))
+        throw UsageError("--hr-lead " + hrLead + ": " + record.header.name + " does not carry that lead (it has " +
+                         records::carriedLeads(layout) + "; or use auto)");
     const std::string respLead = args.text("resp-lead", "II");
     const std::string cfg = args.text("cfg", "");
     PreprocessConf conf{};
@@ -216,7 +227,7 @@ int commandRun(int argc, char **argv, int first)
     conf.printFunc = onPrint;
     conf.onFilterSetting = onFilterSetting;
     conf.onHrLead = onHrLead;
-    conf.onHeartBeat = onHeartBeat;
+    conf.onHeartBeat = nullptr;
     conf.onHeartRate = onHeartRate;
     conf.onRespRate = onRespRate;
     conf.onQuality = onQuality;
@@ -233,6 +244,7 @@ int commandRun(int argc, char **argv, int first)
     dup2(savedStdout, STDOUT_FILENO);
     close(savedStdout);
     check(initRc, "the configuration");
+    check(ecgPreprocessSetBeatEventCallback(onBeatEvent, &session), "the beat-event registration");
     const std::vector<std::string> filter = split3(args.text("filter", "0.67,50,40"));
     ecgPreprocessSetFilter(filter[0].c_str(), filter[1].c_str(), filter[2].c_str());
     check(ecgPreprocessSetFilterMode(args.text("filter-mode", "normal").c_str()), "--filter-mode");
@@ -255,16 +267,15 @@ int commandRun(int argc, char **argv, int first)
         ecgPreprocessDoPreprocess(n, frames.data() + f * inWords, output.data() + f * outWords);
         if (showProgress && (f / block) % 20000 == 0) progress(f, count);
     }
-    // Beats are confirmed a fixed time after they happen: hold the last
-    // frame for that long so the beats of the record's end come out too
+    // Beats are reported some time after they happen (the analysis path,
+    // the calculator's look-behind, the detector's confirmation): hold the
+    // last frame a while so the beats of the record's end come out too
     // (their output frames are not kept).
-    // The analysis path lags the input by the pace remover when it is on.
-    const double latency = args.number("beat-latency-ms", 1840.0) * fs / 1000.0 +
-                           (conf.paceFilter ? getPaceRemoveDelay() : 0);
     if (count > 0) {
         std::vector<int32_t> scratch(static_cast<size_t>(outWords));
         const int32_t *last = frames.data() + (count - 1) * inWords;
-        for (int64_t f = count; f < count + int64_t(latency * 1.5); ++f) {
+        const int64_t tail = int64_t(args.number("tail-ms", 4000.0) * fs / 1000.0);
+        for (int64_t f = count; f < count + tail; ++f) {
             session.frame = f;
             ecgPreprocessDoPreprocess(1, last, scratch.data());
         }
@@ -315,15 +326,12 @@ int commandRun(int argc, char **argv, int first)
     }
     records::writeRecord(out + "_out", result);
 
-    // Beats: the heart-rate module confirms a beat a fixed time after it
-    // (the analysis mains filter, the calculator's look-behind and the
-    // detector's release age); the host sees only the moment of the call.
+    // Beats at their exact frames, at the record's own rate.
     std::vector<records::Annotation> beats;
-    for (int64_t f : session.beatFrames) {
-        const double at = (double(f) - latency) * record.header.fs / fs;
-        if (at < 0 || double(f) - latency >= double(count)) continue;
+    for (int64_t f : records::beatTrain(session.beats, int64_t(records::kReplayMergeMs * fs / 1000))) {
+        if (f < 0 || f >= count) continue;
         records::Annotation a;
-        a.time = int64_t(std::llround(at));
+        a.time = int64_t(std::llround(double(f) * record.header.fs / fs));
         beats.push_back(a);
     }
     records::writeAnnotations(out + ".qrs", beats);

@@ -48,7 +48,7 @@ std::vector<Event> readEvents(const std::string &path)
         Event e;
         if (!field(line, "event", e.kind)) continue;
         if (field(line, "t", v)) e.t = std::atof(v.c_str());
-        if (field(line, "rate", v) || field(line, "totalDelay", v)) e.value = std::atof(v.c_str());
+        if (field(line, "rate", v) || field(line, "totalDelay", v) || field(line, "latencyMs", v)) e.value = std::atof(v.c_str());
         if (field(line, "text", v) || field(line, "lead", v)) e.text = v;
         events.push_back(e);
     }

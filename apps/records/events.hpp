@@ -11,7 +11,7 @@ namespace tessivar::records {
 struct Event {
     double t = 0;          // seconds from the start of the run
     std::string kind;      // "beat", "heartRate", "respRate", "quality", "status", "filter", "hrLead", "end"
-    double value = 0;      // "rate" of rate events, "totalDelay" of the end event
+    double value = 0;      // "rate" of rate events, "latencyMs" of beats, "totalDelay" of the end event
     std::string text;      // "text" of quality events, "lead" of hrLead events
 };
 

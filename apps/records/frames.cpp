@@ -89,11 +89,32 @@ FrameLayout chooseLayout(const Record &record, const std::map<std::string, std::
     layout.dataType = std::string("SL") + (layout.respSignal >= 0 ? "R" : "") + (withIII ? "T" : "");
     layout.channelLead = {0, 1};
     if (withIII) layout.channelLead.push_back(2);
+    // I and II always have a channel; one without a signal is an electrode
+    // off (I: right arm, II: left leg), so that nothing is taken from the
+    // flat channel, by the automatic heart-rate lead choice least of all.
+    if (!layout.signalOf.count(0)) layout.missingBits |= 0x1;
+    if (!layout.signalOf.count(1)) layout.missingBits |= 0x2;
     for (int k = 0; k < wire->chestLeads; ++k) {
         layout.channelLead.push_back(kFirstChest + k);
         if (!layout.signalOf.count(kFirstChest + k)) layout.missingBits |= int32_t(1) << (2 + k);
     }
     return layout;
+}
+
+bool carriesLead(const FrameLayout &layout, int id)
+{
+    if (id < 0) return false;
+    if (layout.signalOf.count(id)) return true;
+    const bool limbs = layout.signalOf.count(0) && layout.signalOf.count(1);
+    return id >= 2 && id < kFirstChest && limbs;
+}
+
+std::string carriedLeads(const FrameLayout &layout)
+{
+    std::string out;
+    for (int id = 0; id < int(kLeadNames.size()); ++id)
+        if (carriesLead(layout, id)) out += (out.empty() ? "" : ", ") + std::string(kLeadNames[size_t(id)]);
+    return out;
 }
 
 std::vector<int32_t> buildFrames(const Record &record, const FrameLayout &layout, int fs, int lsbMv,

@@ -31,8 +31,14 @@ struct FrameLayout {
     std::vector<int> channelLead; // lead id of each input channel, in frame order
     std::map<int, int> signalOf;  // lead id -> record signal index (mapped leads only)
     int respSignal = -1;          // record signal of the respiration channel, or -1
-    int32_t missingBits = 0;      // lead-off bits of chest channels without a signal
+    int32_t missingBits = 0;      // lead-off bits of the channels without a signal
 };
+
+// True when the record carries lead id: an input lead mapped to a signal,
+// or a limb lead derived from I and II when both are.
+bool carriesLead(const FrameLayout &layout, int id);
+// The leads the record carries, e.g. "V2, V5".
+std::string carriedLeads(const FrameLayout &layout);
 
 // Chooses the layout for a record. overrides: lead name -> signal description
 // (replaces the automatic mapping for that lead); respDescription: the

@@ -171,6 +171,47 @@ TESSIVAR_API int setSubUv(int uv);
 /* Smallest adult QRS amplitude and duration for beat detection. */
 TESSIVAR_API int setMinAdultQRSThr(int amplitude, int duration);
 
+/* Beat events: every beat that onHeartBeat announces, with its place.
+ *
+ * Frames are numbered from 0 at ecgPreprocessInit over all frames that
+ * ecgPreprocessDoPreprocess has processed (a refused call numbers none).
+ * frame is the input frame in which the beat's fiducial point (the mark the
+ * detector sets on the QRS complex) entered the library: the delays of the
+ * analysis path (pace removal, mains filter, the display filters for method
+ * 2) and of detection are taken off, so frame is comparable with the input
+ * whatever the method, the rate or the path. Beats found by search-back and
+ * beats found again while the history is re-run after a change of the
+ * heart-rate lead carry the frames of their own samples. reportFrame is the
+ * frame being processed when the beat was reported (for a report outside
+ * ecgPreprocessDoPreprocess, such as a lead change, the next frame), so
+ * reportFrame - frame is the report latency. */
+typedef struct EcgBeatEvent {
+    int64_t frame;       /* input frame of the beat's fiducial point */
+    int64_t reportFrame; /* input frame at which the beat was reported */
+    int32_t lead;        /* lead id it was detected on: 0 I ... 17 V5R */
+    int32_t method;      /* beat-detection method (qrsMethod) */
+} EcgBeatEvent;
+
+/* Receives one beat event; user is the pointer given at registration. The
+ * event is valid during the call only. */
+typedef void (*EcgBeatEventFunc)(const EcgBeatEvent *event, void *user);
+
+/* Results of the beat-event registration. */
+#define ECG_BEAT_EVENT_OK 0
+#define ECG_BEAT_EVENT_NULL_FUNC (-1)       /* fn is null */
+#define ECG_BEAT_EVENT_REGISTERED (-2)      /* a function is registered already */
+#define ECG_BEAT_EVENT_NOT_STARTED (-3)     /* before ecgPreprocessInit or after ecgPreprocessDenit */
+
+/* Registers fn for the beat events from now on. One function at a time:
+ * clear the registration before registering another. A registration lasts
+ * until ecgPreprocessClearBeatEventCallback, the next ecgPreprocessInit or
+ * ecgPreprocessDenit; nothing is reported after those. */
+TESSIVAR_API int ecgPreprocessSetBeatEventCallback(EcgBeatEventFunc fn, void *user);
+
+/* Removes the registration (also when there is none). 0, or
+ * ECG_BEAT_EVENT_NOT_STARTED outside Init ... Denit. */
+TESSIVAR_API int ecgPreprocessClearBeatEventCallback(void);
+
 TESSIVAR_END_C
 
 #endif /* TESSIVAR_ECG_PREPROCESS_H */

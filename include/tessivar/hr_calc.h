@@ -52,6 +52,11 @@ typedef struct HrCalcCallbacks {
     int (*onLearningState)(void *user, int32_t state);
     /* A new plausible rate (30 ... 300) for the respiration estimator. */
     int (*onHrChanged)(void *user, int32_t rate);
+    /* The beat just reported through onHeartBeat, with its place: sample is
+     * the index of the sample holding its fiducial point, counted over all
+     * hrCalc frames since hrCalcInit (a replay after a lead change reports
+     * the replayed samples' indexes); lead is the lead it was detected on. */
+    int (*onBeatSample)(void *user, int64_t sample, int32_t lead);
 } HrCalcCallbacks;
 
 /* Starts the calculator on lead with the patient class qrsMode (0 adult, 1

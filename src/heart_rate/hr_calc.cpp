@@ -101,11 +101,13 @@ int32_t ringPos(int64_t counter) { return int32_t(counter % kHrHistory); }
 
 bool sharesBit(uint32_t mask, int32_t lead) { return (mask & kLeadOffMask[lead]) != 0; }
 
-// Results to the owner.
-void reportHeartBeat(int32_t position, int32_t flag)
+// Results to the owner. A beat goes out twice: as the detector's delay, and
+// as the index of its sample in the stream of hrCalc frames.
+void reportHeartBeat(int32_t position, int32_t flag, int64_t sample)
 {
     const HrCalcCallbacks &cb = s_hrCalc.callbacks;
     if (cb.onHeartBeat != nullptr) cb.onHeartBeat(cb.user, position, flag);
+    if (cb.onBeatSample != nullptr) cb.onBeatSample(cb.user, sample, s_hrCalc.hrLead);
 }
 void reportCurHeartRate(int32_t rate)
 {
@@ -183,8 +185,9 @@ void getAllLeadMaxPP()
 
 // Chooses another limb lead when the heart-rate lead is invalid or its
 // amplitude is out of 500 ... 5000: the largest below 3000 (or, when the
-// current lead is invalid and none qualifies, the largest at all) that
-// beats 1.2 times a small current lead.
+// current lead is invalid and none qualifies, the largest at all, and
+// failing that the largest chest lead) that beats 1.2 times a small
+// current lead.
 void hrOnQualityChanged(uint32_t invalid)
 {
     HrCalcModule &s = s_hrCalc;
@@ -196,8 +199,8 @@ void hrOnQualityChanged(uint32_t invalid)
     TV_LOGW(kTag, "cur_lead:%d-0o%o,pp:%d-%d-%d-%d", cur, (invalid >> cur) & 1u, s.leadBuf[0].maxPP,
             s.leadBuf[1].maxPP, s.leadBuf[2].maxPP, s.leadBuf[3].maxPP);
     if (s.leadBuf[cur].maxPP > 0 && s.leadBuf[cur].maxPP < 500) best = int32_t(s.leadBuf[cur].maxPP * 1.2);
-    const auto pick = [&](bool limited) {
-        for (int32_t l = 0; l <= 5; ++l) {
+    const auto pick = [&](bool limited, int32_t from, int32_t to) {
+        for (int32_t l = from; l <= to; ++l) {
             const int32_t pp = s.leadBuf[l].maxPP;
             if (!sharesBit(invalid, l) && best < pp && (!limited || pp < 3000)) {
                 candidate = l;
@@ -205,8 +208,12 @@ void hrOnQualityChanged(uint32_t invalid)
             }
         }
     };
-    pick(true);
-    if (sharesBit(invalid, cur) && candidate == cur) pick(false);
+    pick(true, 0, 5);
+    if (sharesBit(invalid, cur) && candidate == cur) pick(false, 0, 5);
+    // With every limb lead off (a monitor wired with chest electrodes only)
+    // the limb rule would stay on a lead that is off and never detect a
+    // beat; the largest valid chest lead is taken instead.
+    if (sharesBit(invalid, cur) && candidate == cur) pick(false, 6, s.leadCount - 1);
     if (candidate != cur) {
         s.hrLead = candidate;
         reportCurHrLead(candidate);
@@ -293,7 +300,7 @@ int32_t __beatDetect(int32_t reportPause)
         }
         s.lastBeatPos = pos;
         if (s.isFirstBeat == 0)
-            reportHeartBeat(d, 0);
+            reportHeartBeat(d, 0, pos);
         else
             s.isFirstBeat = 0;
     }

@@ -191,6 +191,7 @@ extern "C" int ecgPreprocessInit(const PreprocessConf *conf)
     m.status = tessivar::StatusBook{};
     m.periodic.frameCounter = 0;
     m.respValid = 0;
+    m.beats = tessivar::BeatEventBook{};
     st.fs = conf->fs;
     st.lsbMv = conf->lsbMv;
     st.paceFilter = conf->paceFilter;
@@ -221,6 +222,9 @@ extern "C" int ecgPreprocessDenit(void)
     Monitor &m = monitor();
     if (!m.started) return -1;
     TV_LOGW(kTag, "%s", "");
+    // Nothing reaches the host's beat function after this.
+    m.beats.fn = nullptr;
+    m.beats.user = nullptr;
     tessivar::set_filter(m, 0, 0, 0);
     EcgPreprocessState &st = m.g_ecgPreprocess;
     std::free(st.curQuality);
@@ -504,4 +508,31 @@ extern "C" int setMinAdultQRSThr(int amplitude, int duration)
 {
     if (!monitor().started) return -1;
     return HR_setMinAdultQRSThr(amplitude, duration);
+}
+
+extern "C" int ecgPreprocessSetBeatEventCallback(EcgBeatEventFunc fn, void *user)
+{
+    Monitor &m = monitor();
+    if (!m.started) return ECG_BEAT_EVENT_NOT_STARTED;
+    TV_LOGW(kTag, ":%p", reinterpret_cast<void *>(fn));
+    if (fn == nullptr) {
+        TV_LOGE(kTag, "%s", tessivar::kBadInput);
+        return ECG_BEAT_EVENT_NULL_FUNC;
+    }
+    // One receiver at a time: replacing it silently could leave the first
+    // host waiting for events that now go elsewhere.
+    if (m.beats.fn != nullptr) return ECG_BEAT_EVENT_REGISTERED;
+    m.beats.fn = fn;
+    m.beats.user = user;
+    return ECG_BEAT_EVENT_OK;
+}
+
+extern "C" int ecgPreprocessClearBeatEventCallback(void)
+{
+    Monitor &m = monitor();
+    if (!m.started) return ECG_BEAT_EVENT_NOT_STARTED;
+    TV_LOGW(kTag, "%s", "");
+    m.beats.fn = nullptr;
+    m.beats.user = nullptr;
+    return ECG_BEAT_EVENT_OK;
 }

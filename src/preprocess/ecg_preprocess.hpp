@@ -158,6 +158,19 @@ struct FilterSelection {
     const SignalFilterConf *last_filt_array[kFilterCatalogues][kChainSlots];
 };
 
+// Beat events: the host's registration, and for each analysis step the
+// input frame its analysis sample stands for, so that a beat's sample index
+// in the heart-rate stream becomes an input frame. The ring reaches further
+// back than the heart-rate history (10000 samples) plus a detector's delay.
+constexpr int kBeatFrameRing = 16384;
+struct BeatEventBook {
+    EcgBeatEventFunc fn = nullptr;
+    void *user = nullptr;
+    int64_t frames = 0;         // input frames processed since Init
+    int64_t analysisSteps = 0;  // heart-rate frames since Init
+    int64_t stepFrame[kBeatFrameRing] = {};  // analysis step -> input frame of its sample
+};
+
 using AllocateFunc = void *(*)(std::size_t count, std::size_t size);
 
 struct Monitor {
@@ -170,6 +183,7 @@ struct Monitor {
     CaptureState capture{};
     RespConf respConf{};        // how the respiration channel is created
     FilterSelection selection{}; // survives Init and Denit, like the catalogues it points into
+    BeatEventBook beats{};
     int32_t respValid = 0;      // respiration lead valid at the last analysis step
     bool started = false;       // between Init and Denit
     bool leadBuffsBuilt = false; // the last rebuild of the lead records succeeded
@@ -204,6 +218,10 @@ void _flush_pace_switch(Monitor &m);
 void _flush_fuzz_switch(Monitor &m);
 // Debounced status: the lead-off bits only change after lasting 10 frames.
 int32_t debonce_lead_statu(Monitor &m, int32_t status);
+// Input frames by which the analysis sample handed to heart rate now lags
+// the input: pace removal and the analysis mains filter, or the whole
+// display path when heart rate runs on the display signal (method 2).
+int32_t analysisDelayFrames(const Monitor &m);
 // Output dead band of g_sub_uv around 0.
 int32_t correctValue(const Monitor &m, double x);
 // One frame.
@@ -238,6 +256,8 @@ void logModuleVersions(int level);
 void reportCurFilterSetting(Monitor &m, int32_t base, int32_t line, int32_t emg);
 void reportCurHrLead(Monitor &m, int32_t lead);
 void reportHeartBeat(Monitor &m);
+// A beat at sample index `sample` of the heart-rate stream, on lead.
+void reportBeatEvent(Monitor &m, int64_t sample, int32_t lead);
 int reportCurHeartRate(Monitor &m, int32_t rate);
 int reportCurRespRate(Monitor &m, int32_t rate);
 int reportCurQuality(Monitor &m, const char *text);

@@ -1,5 +1,6 @@
 // The per-frame pipeline of the front end: lead records and frame geometry,
 // lead-off debounce, delay bookkeeping and the work on one frame.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -253,6 +254,19 @@ void _update_all_delay(Monitor &m)
     st.totalDelay = st.filterDelay + st.paceDelay + st.fuzzDelay + st.extraDelay;
 }
 
+int32_t analysisDelayFrames(const Monitor &m)
+{
+    const EcgPreprocessState &st = m.g_ecgPreprocess;
+    if (st.qrsMethod == 2) return st.totalDelay;
+    // The analysis chain runs once per analysis step: its delay counts in
+    // steps of fs / 1000 frames.
+    const SingleLeadBuff *r = st.leadBuffs != nullptr && st.leadBufCount > 0 ? &st.leadBuffs[0] : nullptr;
+    int32_t chain = 0;
+    if (r != nullptr)
+        for (int k = 0; k < kChainSlots; ++k) chain += delayOf(r->hrFilter[k]);
+    return st.paceDelay + chain * std::max<int32_t>(1, st.fs / 1000);
+}
+
 void _flush_pace_switch(Monitor &m)
 {
     EcgPreprocessState &st = m.g_ecgPreprocess;
@@ -324,9 +338,12 @@ void _do_preprocess(Monitor &m, const int32_t *inFrame, int32_t *outFrame)
         }
     }
 
+    BeatEventBook &beats = m.beats;
     if (st.analysisCountdown == 0) {
         const uint32_t noisyLeads = sqProcess(outFrame, st.outLeadCount, st.wireType);
+        beats.stepFrame[beats.analysisSteps % kBeatFrameRing] = beats.frames - analysisDelayFrames(m);
         hrCalc(hrFrame, st.outLeadCount, noisyLeads);
+        ++beats.analysisSteps;
         if ((st.dataType & kRespFlag) != 0) outFrame[1 + st.outLeadCount] = runRespiration(m, inFrame);
         // Every (fs / 1000)-th frame is an analysis step: 1000 per second.
         // Rates below 1000 give a negative countdown that never comes back
@@ -335,6 +352,7 @@ void _do_preprocess(Monitor &m, const int32_t *inFrame, int32_t *outFrame)
     } else if (st.analysisCountdown > std::numeric_limits<int32_t>::min()) {
         --st.analysisCountdown;
     }
+    ++beats.frames;
 }
 
 }  // namespace tessivar

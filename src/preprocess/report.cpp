@@ -11,6 +11,7 @@
 // - the reports through which heart rate, signal quality and respiration hand
 //   their results to the front end, which keeps them for the get functions
 //   and forwards them to the host's callbacks.
+#include <algorithm>
 #include <cstring>
 
 #include "common/log_macros.hpp"
@@ -90,6 +91,11 @@ int hrBeat(void *user, int32_t position, int32_t flag)
     reportHeartBeat(m);
     return 0;
 }
+int hrBeatSample(void *user, int64_t sample, int32_t lead)
+{
+    reportBeatEvent(*static_cast<Monitor *>(user), sample, lead);
+    return 0;
+}
 int hrRate(void *user, int32_t rate) { return reportCurHeartRate(*static_cast<Monitor *>(user), rate); }
 int hrLead(void *user, int32_t lead)
 {
@@ -106,7 +112,7 @@ int sqQuality(void *user, const char *text) { return reportCurQuality(*static_ca
 
 }  // namespace
 
-HrCalcCallbacks hrCalcCallbacksFor(Monitor &m) { return HrCalcCallbacks{&m, hrBeat, hrRate, hrLead, hrLearning, hrToResp}; }
+HrCalcCallbacks hrCalcCallbacksFor(Monitor &m) { return HrCalcCallbacks{&m, hrBeat, hrRate, hrLead, hrLearning, hrToResp, hrBeatSample}; }
 
 SignalQualityCallbacks sqCallbacksFor(Monitor &m) { return SignalQualityCallbacks{&m, sqQuality}; }
 
@@ -231,6 +237,27 @@ void reportHeartBeat(Monitor &m)
     EcgPreprocessState &st = m.g_ecgPreprocess;
     TV_LOGT(kTag, ":%d-%d", st.beatPosition, st.beatFlag);
     if (st.onHeartBeat != nullptr) st.onHeartBeat();
+}
+
+void reportBeatEvent(Monitor &m, int64_t sample, int32_t lead)
+{
+    const BeatEventBook &b = m.beats;
+    if (b.fn == nullptr) return;
+    // The step being processed is b.analysisSteps (the front end counts it
+    // once heart rate returns); its sample and every older one still in the
+    // ring map to their own input frame. A sample older than the ring (a
+    // detector delay beyond the ring's reach) is counted back from the
+    // current step at the current rate.
+    const int64_t back = b.analysisSteps - sample;
+    int64_t frame = 0;
+    if (back >= 0 && back < kBeatFrameRing)
+        frame = b.stepFrame[sample % kBeatFrameRing];
+    else
+        frame = b.stepFrame[b.analysisSteps % kBeatFrameRing] -
+                back * std::max<int32_t>(1, m.g_ecgPreprocess.fs / 1000);
+    const EcgBeatEvent event = {frame, b.frames, lead, m.g_ecgPreprocess.qrsMethod};
+    TV_LOGT(kTag, "beat:%lld,%lld,%d", (long long)event.frame, (long long)event.reportFrame, lead);
+    b.fn(&event, b.user);
 }
 
 int reportCurHeartRate(Monitor &m, int32_t rate)

@@ -17,5 +17,9 @@ int main(void)
         }
         printf("%s\n", versions[i]);
     }
+    /* Beat events are refused before Init. */
+    if (ecgPreprocessSetBeatEventCallback(NULL, NULL) != ECG_BEAT_EVENT_NOT_STARTED) {
+        return 1;
+    }
     return 0;
 }

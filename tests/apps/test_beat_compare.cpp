@@ -74,3 +74,19 @@ TEST(BeatCompare, EmptyListsAndTotals)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BeatCompare, ReplayedBeatsReplaceTheirEarlierReports)
+{
+    // Reported in this order, merge window 200: 1000, 2000, 3000 on the old
+    // lead; the replay goes back to 1990 (replaces 2000), 2600 (new), 3150
+    // (replaces 3000); then 4000 goes on normally. A beat 150 after the
+    // last one is not a replay and stays.
+    using tessivar::records::ReportedBeat;
+    const std::vector<ReportedBeat> reported = {{1000}, {2000}, {3000}, {1990}, {2600}, {3150}, {4000}, {4150}};
+    EXPECT_EQ(tessivar::records::beatTrain(reported, 200), (std::vector<int64_t>{1000, 1990, 2600, 3150, 4000, 4150}));
+    EXPECT_TRUE(tessivar::records::beatTrain({}, 200).empty());
+}
+
+}  // namespace

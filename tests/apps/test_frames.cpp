@@ -36,24 +36,33 @@ TEST(Frames, DescriptionsMapToLeads)
 
 TEST(Frames, LayoutCoversTheHighestChestLead)
 {
-    // MLII and V5: wire "12" (I, II, V1..V6), the missing chest leads
-    // flagged off (V1..V4 bits 2..5, V6 bit 7), no respiration.
+    // MLII and V5: wire "12" (I, II, V1..V6), the missing leads flagged
+    // off (I bit 0, V1..V4 bits 2..5, V6 bit 7), no respiration.
     FrameLayout l = chooseLayout(withSignals({"MLII", "V5"}), {}, "");
     EXPECT_EQ(l.wireType, "12");
     EXPECT_EQ(l.dataType, "SL");
     EXPECT_EQ(l.channelLead, (std::vector<int>{0, 1, 6, 7, 8, 9, 10, 11}));
-    EXPECT_EQ(l.missingBits, 0x4 | 0x8 | 0x10 | 0x20 | 0x80);
+    EXPECT_EQ(l.missingBits, 0x1 | 0x4 | 0x8 | 0x10 | 0x20 | 0x80);
+    EXPECT_EQ(carriedLeads(l), "II, V5");  // no I: nothing derived
 
     l = chooseLayout(withSignals({"RESP", "PLETH", "II", "AVR"}), {}, "");
     EXPECT_EQ(l.wireType, "3");
     EXPECT_EQ(l.dataType, "SLR");
     EXPECT_EQ(l.respSignal, 0);
-    EXPECT_EQ(l.missingBits, 0);
+    EXPECT_EQ(l.missingBits, 0x1);
 
     l = chooseLayout(withSignals({"I", "II", "III", "V1"}), {}, "none");
     EXPECT_EQ(l.wireType, "5");
     EXPECT_EQ(l.dataType, "SLT");
     EXPECT_EQ(l.channelLead, (std::vector<int>{0, 1, 2, 6}));
+    EXPECT_EQ(l.missingBits, 0);
+    EXPECT_EQ(carriedLeads(l), "I, II, III, aVR, aVL, aVF, V1");
+
+    // Chest leads only: both limb electrodes of I and II off.
+    l = chooseLayout(withSignals({"V2", "V5"}), {}, "");
+    EXPECT_EQ(l.missingBits & 0x3, 0x3);
+    EXPECT_FALSE(carriesLead(l, 1));
+    EXPECT_TRUE(carriesLead(l, 7));
 
     l = chooseLayout(withSignals({"ECG", "V9"}), {{"II", "ECG"}}, "");
     EXPECT_EQ(l.wireType, "15");
@@ -79,7 +88,7 @@ TEST(Frames, FramesCarryCountsStatusAndRespiration)
     const FrameLayout l = chooseLayout(r, {}, "");
     const std::vector<int32_t> f = buildFrames(r, l, 1000, 1000, 1000.0, -1);
     ASSERT_EQ(f.size(), 4u * 4u);  // status, I, II, respiration
-    EXPECT_EQ(f[0], 0);
+    EXPECT_EQ(f[0], 0x1);  // I has no signal: its electrode is off
     EXPECT_EQ(f[1], 0);    // lead I has no signal
     EXPECT_EQ(f[2], 500);  // II
     EXPECT_EQ(f[3], 25);   // respiration

@@ -145,7 +145,7 @@ protected:
 
     void start(int32_t lead = 1, int32_t mode = 0, int32_t method = 0)
     {
-        const HrCalcCallbacks cb = {nullptr, Host::onBeat, Host::onRate, Host::onLead, Host::onLearning, Host::onResp};
+        const HrCalcCallbacks cb = {nullptr, Host::onBeat, Host::onRate, Host::onLead, Host::onLearning, Host::onResp, nullptr};
         ASSERT_EQ(hrCalcInit(lead, mode, method, &cb), 0);
     }
     // Frames of `leads` leads: status, then lead l's sample from signal l
