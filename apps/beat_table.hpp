@@ -1,5 +1,4 @@
-// Reference beats of a record and the per-record lines of the beat-by-beat
-// statistics, shared by the commands that print them.
+// The per-record lines of the beat-by-beat statistics of `tessivar detect`.
 #pragma once
 
 #include <cstdio>
@@ -10,15 +9,6 @@
 #include "records/wfdb.hpp"
 
 namespace tessivar::cli {
-
-// Times (samples) of the annotations counted as beats in an annotation file.
-inline std::vector<int64_t> beatTimes(const std::string &path)
-{
-    std::vector<int64_t> out;
-    for (const records::Annotation &a : records::readAnnotations(path))
-        if (records::isBeat(a.code)) out.push_back(a.time);
-    return out;
-}
 
 inline void printBeatHeader() { std::printf("%-12s %7s %6s %6s %8s %8s\n", "record", "TP", "FN", "FP", "Se %", "+P %"); }
 

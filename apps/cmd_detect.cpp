@@ -88,8 +88,18 @@ int commandDetect(int argc, char **argv, int first)
             for (int64_t b : beats) out.push_back(records::Annotation{b, 1, 0, 0, 0, ""});
             records::writeAnnotations(args.text("write", ".") + "/" + name + ".qrs", out);
         }
+        // Counted as by `tessivar eval`: flutter and fibrillation episodes
+        // are left out.
+        std::vector<int64_t> reference, times;
+        std::vector<int> codes;
+        for (const records::Annotation &a : records::readAnnotations(path + "." + args.text("ref", "atr"))) {
+            if (records::isBeat(a.code)) reference.push_back(a.time);
+            codes.push_back(a.code);
+            times.push_back(a.time);
+        }
+        options.excluded = records::flutterEpisodes(codes, times);
         options.fs = record.header.fs;
-        const records::BeatCounts c = compareBeats(beatTimes(path + "." + args.text("ref", "atr")), beats, options);
+        const records::BeatCounts c = compareBeats(reference, beats, options);
         printBeatRow(name.c_str(), c);
         gross += c;
     }

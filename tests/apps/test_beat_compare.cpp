@@ -6,7 +6,7 @@ namespace {
 
 using namespace tessivar::records;
 
-CompareOptions at1000(double learningS = 0.0) { return CompareOptions{1000.0, 150.0, learningS}; }
+CompareOptions at1000(double learningS = 0.0) { return CompareOptions{1000.0, 150.0, learningS, {}}; }
 
 TEST(BeatCompare, WindowBoundaryIsInclusive)
 {
@@ -20,7 +20,7 @@ TEST(BeatCompare, WindowBoundaryIsInclusive)
         EXPECT_EQ(c.fp, inside ? 0 : 1) << offset;
     }
     // At 360 Hz, 150 ms is 54 samples.
-    const CompareOptions mit{360.0, 150.0, 0.0};
+    const CompareOptions mit{360.0, 150.0, 0.0, {}};
     EXPECT_EQ(compareBeats({1000}, {1054}, mit).tp, 1);
     EXPECT_EQ(compareBeats({1000}, {1055}, mit).tp, 0);
 }
