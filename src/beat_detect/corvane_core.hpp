@@ -64,6 +64,18 @@ bool initializeThresholds(const T *values, int32_t count, Thresholds<T> &set)
     return true;
 }
 
+// Where the search-back over a long gap leaves skipUntil: behind the last
+// candidate it handled, if any.
+struct LastSeen {
+    bool set = false;
+    int32_t at = 0;
+    void mark(int32_t mwiPos, int32_t skipLen)
+    {
+        set = true;
+        at = mwiPos + skipLen;
+    }
+};
+
 // One candidate or accepted QRS.
 struct QrsPeak {
     int32_t mwiPos;   // integrated-signal peak index

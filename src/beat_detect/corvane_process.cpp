@@ -353,13 +353,11 @@ int searchBackTwo(Detector &d, int32_t p, double reduce)
     const int32_t capacity = std::min(kRing, 2 * (L / minRR));
     const rwave::PeakWork work{d.peakKept, d.peakList, d.peakOrder, d.peakRemoved, kRing};
     const int32_t count = rwave::findPeaks(d.scratch, L, minRR, d.found, capacity, work);
-    bool seen = false;
-    int32_t lastSeen = 0;
+    LastSeen seen;
     for (int32_t k = 0; k < count; ++k) {
         QrsPeak cand = candidateAt(d, a + d.found[k]);
         if (noiseScreen(d, cand, Screen::back2) == -2) {
-            seen = true;
-            lastSeen = cand.mwiPos + d.skipLen;
+            seen.mark(cand.mwiPos, d.skipLen);
             continue;
         }
         int32_t r = isQrsSearchBack(d, cand, reduce);
@@ -367,15 +365,9 @@ int searchBackTwo(Detector &d, int32_t p, double reduce)
             TV_LOGE(d.tag, "isQrsSearchBack2 error.");
             return -1;
         }
-        if (r == 0) {
-            if (reduce == 0.25) {
-                seen = true;
-                lastSeen = cand.mwiPos + d.skipLen;
-            }
-            continue;
-        }
-        seen = true;
-        lastSeen = cand.mwiPos + d.skipLen;
+        if (r == 0 && reduce == 0.25) seen.mark(cand.mwiPos, d.skipLen);
+        if (r == 0) continue;
+        seen.mark(cand.mwiPos, d.skipLen);
         r = adjustAndJudgeRPos(d, cand);
         if (r == -2 || r >= 1) {
             d.slopeThr.sigLev = updateSigLevSearchBack(cand.slopeAmp, d.slopeThr.sigLev);
@@ -385,7 +377,7 @@ int searchBackTwo(Detector &d, int32_t p, double reduce)
             return -1;
         }
     }
-    if (seen) d.skipUntil = lastSeen;
+    if (seen.set) d.skipUntil = seen.at;
     return 0;
 }
 

@@ -509,16 +509,14 @@ private:
         const rwave::PeakWork work{work_.data(), work_.data() + L, work_.data() + 2 * std::size_t(L), removed_.data(),
                                    L};
         const int32_t count = rwave::findPeaks(s_.ecgM.data() + a, L, P_.minRRLen, found_.data(), capacity, work);
-        bool seen = false;
-        int32_t lastSeen = 0;
+        corvane::LastSeen seen;
         for (int32_t k = 0; k < count; ++k) {
             QrsEntry<T> cand{};
             if (!candidateAt(a + found_[std::size_t(k)], cand)) continue;
             const int screen = noiseScreen(cand, Screen::back2);
             if (screen == -1) return -1;
             if (screen == -2) {
-                seen = true;
-                lastSeen = cand.mwiPos + P_.skipLen;
+                seen.mark(cand.mwiPos, P_.skipLen);
                 continue;
             }
             int32_t r = isQrsSearchBack(cand, reduce);
@@ -526,20 +524,14 @@ private:
                 TV_LOGE(kTag, "isQrsSearchBack1 error.");
                 return -1;
             }
-            if (r == 0) {
-                if (reduce == 0.25) {
-                    seen = true;
-                    lastSeen = cand.mwiPos + P_.skipLen;
-                }
-                continue;
-            }
-            seen = true;
-            lastSeen = cand.mwiPos + P_.skipLen;
+            if (r == 0 && reduce == 0.25) seen.mark(cand.mwiPos, P_.skipLen);
+            if (r == 0) continue;
+            seen.mark(cand.mwiPos, P_.skipLen);
             r = adjustAndJudgeRPos(cand.slopePos);
             const int32_t step = judged(r, cand, true, "adjustAndJudgeRPos Back2 error.");
             if (step < 0) return step;
         }
-        if (seen) skipUntil_ = lastSeen;
+        if (seen.set) skipUntil_ = seen.at;
         return 0;
     }
 
