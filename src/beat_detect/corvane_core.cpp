@@ -162,6 +162,26 @@ int learnThresholds(Detector &d, int32_t p)
     return 0;
 }
 
+// Sample indexes are int32: about 24 days at 1000 Hz. Long before they run
+// out, every absolute index is moved back by a multiple of the ring length,
+// which leaves every ring slot, distance and delay as it was, so a monitor
+// can run on indefinitely.
+constexpr int32_t kRebaseAt = 2000000000;
+constexpr int32_t kRebaseBy = kRing * 125000;  // 1e9
+
+void rebaseIndexes(Detector &d)
+{
+    d.sampleIndex -= kRebaseBy;
+    d.skipUntil -= kRebaseBy;
+    d.initStart -= kRebaseBy;
+    for (int32_t &q : d.peakRing) q -= kRebaseBy;
+    for (QrsPeak &r : d.qrsBuf) {
+        r.mwiPos -= kRebaseBy;
+        r.slopePos -= kRebaseBy;
+        r.rPos -= kRebaseBy;
+    }
+}
+
 // One report per sample with a pending peak: the record behind the last
 // reported one, once a later record stands behind it.
 int32_t nextReport(Detector &d, int32_t n)
@@ -282,6 +302,7 @@ int32_t detect(BeatDetect *handle, int32_t sample)
 {
     if (handle == nullptr) return -1;
     Detector &d = stateOf(handle);
+    if (d.sampleIndex >= kRebaseAt) rebaseIndexes(d);
     const int32_t n = d.sampleIndex;
     const int32_t p = n - d.lpDelay;
     d.procIndex = p;

@@ -319,6 +319,23 @@ TEST(Corvane, ExtremeSamplesAndLongPausesStayInBounds)
     }
 }
 
+TEST(Corvane, RunsOnPastTheInt32SampleCount)
+{
+    // An instance whose count is 10 s short of the point where indexes are
+    // moved back (2e9): the rhythm is found across it as by a new instance.
+    for (int32_t method : kMethods) {
+        Handle h(method);
+        cv::Detector &d = h.state();
+        d.sampleIndex = 2000000000 - 10000;
+        d.initStart = d.sampleIndex - d.lpDelay;
+        const size_t n = 20000;
+        const std::vector<int64_t> peaks = regularPeaks(500, 1000, n);
+        const Fed f = feed(h.h, toInt16(beatsAt(1000, n, peaks, normalBeat())));
+        expectBeats(f.beats, peaks, 3, 3000, int64_t(n) - 2100);
+        EXPECT_LT(d.sampleIndex, 1000000000 + 20000);
+    }
+}
+
 TEST(FindRPeakMethod1, PositionsCapacityAndLimits)
 {
     LogCapture log;
