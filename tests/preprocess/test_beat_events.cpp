@@ -210,7 +210,9 @@ TEST_P(BeatEventPositions, EveryBeatWithin60MsOfItsRWave)
                 c.chestOnly ? "chest leads only" : "lead II", off.size(), median(off));
     ASSERT_GE(off.size(), 25u);
     for (double x : off) EXPECT_LE(std::fabs(x), 60.0);
-    EXPECT_LE(missed(r, 5.0, 27.0), 0);
+    // Methods 1 and kt report a beat only once the next one is accepted,
+    // behind their 1 s filter lag: a beat in the last 4 s is not out yet.
+    EXPECT_LE(missed(r, 5.0, c.method == 0 || c.method == 2 ? 27.0 : 26.0), 0);
     for (const EcgBeatEvent &e : r.events) {
         EXPECT_EQ(e.method, c.method);
         EXPECT_GE(e.reportFrame, e.frame);
