@@ -22,8 +22,6 @@ constexpr int32_t kMaxKernel = 128;
 // Highest rate whose learning window (2 fs + 1 samples) fits the rings.
 constexpr int32_t kMaxFs = (kRing - 1) / 2;
 
-inline int32_t slot(int32_t k) { return ((k % kRing) + kRing) % kRing; }
-
 SignalFilter *integerFilter(const char *name, const IntegerFilterTap *num, int32_t numTaps, int32_t numLen,
                             double gain)
 {

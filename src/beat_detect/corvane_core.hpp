@@ -19,6 +19,9 @@ inline constexpr int32_t kPeakRing = 500;
 // Accepted QRS records and normal RR intervals kept.
 inline constexpr int32_t kQrsKept = 6;
 
+// Ring slot of an absolute sample index (negative ones wrap too).
+inline int32_t slot(int32_t k) { return ((k % kRing) + kRing) % kRing; }
+
 enum class Variant {
     corvane,  // two-stage high-pass (raw minus baseline), running-sum integration
     kt,       // one-filter high-pass, average low-pass integration

@@ -14,8 +14,6 @@
 namespace tessivar::corvane {
 namespace {
 
-inline int32_t slot(int32_t k) { return ((k % kRing) + kRing) % kRing; }
-
 // The oldest index every ring still holds at the current processing index:
 // windows reaching further back are cut here (they only arise with a very
 // low minHR at a high rate).
