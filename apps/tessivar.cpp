@@ -5,6 +5,7 @@
 //   tessivar simulate OUT [...]    a synthetic patient as a WFDB record
 //   tessivar run RECORD [...]      the front end over a recording
 //   tessivar eval RECORD... [...]  beat-by-beat detection statistics
+//   tessivar detect RECORD... [...] one beat detector alone over one lead
 //   tessivar plot RECORD [...]     an SVG strip chart of a run
 //   tessivar demo [DIR]            simulate, run, compare and plot in one go
 #include <cstdio>
@@ -51,6 +52,8 @@ void printUsage(std::FILE *to)
                  "                [--lsb COUNTS_PER_MV] [--sub-uv UV] [--cfg INI] [--block N] [--tail-ms MS] [--quiet]\n"
                  "                [--data-path DIR]\n"
                  "       tessivar eval RECORD... [--ref atr] [--test qrs] [--test-dir DIR] [--window-ms 150] [--learning-s 300]\n"
+                 "       tessivar detect RECORD... [--qrs-method N] [--offline] [--fs HZ] [--lead NAME] [--write DIR]\n"
+                 "                [--window-ms 150] [--learning-s 300]\n"
                  "       tessivar demo [DIR] [--hr BPM] [--resp BRPM] [--seconds S] [--fs 1000|2000]\n"
                  "       tessivar plot RECORD [--out-dir DIR] [--leads II,V1] [--from S] [--seconds S] [--svg FILE]\n");
 }
@@ -75,6 +78,7 @@ int main(int argc, char **argv)
         if (std::strcmp(command, "run") == 0) return commandRun(argc, argv, 2);
         if (std::strcmp(command, "plot") == 0) return commandPlot(argc, argv, 2);
         if (std::strcmp(command, "demo") == 0) return commandDemo(argc, argv, 2);
+        if (std::strcmp(command, "detect") == 0) return commandDetect(argc, argv, 2);
         printUsage(stderr);
         return 2;
     } catch (const UsageError &e) {

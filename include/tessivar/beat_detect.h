@@ -15,7 +15,7 @@
  *   1      Corvane adaptive-threshold detector
  *   2      Orin detector
  *   other  kt detector
- * Methods 1, 2 and kt confirm no beats in this version.
+ * Method 2 confirms no beats in this version.
  *
  * With a data path the facade writes the configuration ("beat_detect.conf")
  * and two streams: "in.csv" (every fed sample) and "out.csv" (every result

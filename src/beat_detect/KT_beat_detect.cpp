@@ -1,18 +1,43 @@
-// kt beat detector (every method other than 0, 1 and 2). Placeholder: the
-// instance is created and restarted like the real one, and no beat is
-// confirmed (-1 for every sample).
-#include "beat_detect/detector_methods.hpp"
+// kt beat detector (every method other than 0, 1 and 2): the shared
+// adaptive-threshold detector with a one-filter high-pass and an average
+// low-pass integration.
+#include "beat_detect/corvane_core.hpp"
+#include "beat_detect/detector_block.hpp"
+#include "tessivar/corvane.h"
 
 namespace tessivar {
 namespace {
-constexpr const char *kTag = "KT_beat_detect";
-using Kt = PlaceholderDetector<-1>;
+constexpr const char *kTag = "BEAT_DETECT_USE_MERGE";
+constexpr int32_t kFamily = 3;
 }  // namespace
-
-BeatDetect *newKTBeatDetect(const BeatDetectConf *conf) { return Kt::create(conf, kTag); }
-int delKTBeatDetect(BeatDetect **detector) { return Kt::destroy(detector, kTag); }
-int initKTBeatDetect(BeatDetect *) { return 0; }
-int setKTBeatDetectMode(BeatDetect *, int32_t) { return 0; }
-int32_t detectKTBeat(BeatDetect *detector, int32_t sample) { return Kt::detect(detector, sample); }
-
 }  // namespace tessivar
+
+using tessivar::kFamily;
+using tessivar::kTag;
+namespace corvane = tessivar::corvane;
+
+extern "C" BeatDetect *newKTBeatDetect(const BeatDetectConf *conf)
+{
+    return corvane::create(conf, corvane::Variant::kt, kTag);
+}
+
+extern "C" int delKTBeatDetect(BeatDetect **detector)
+{
+    if (detector == nullptr || !tessivar::isHandleOf(*detector, kFamily, kTag)) return -1;
+    return corvane::destroy(detector, kTag);
+}
+
+extern "C" int initKTBeatDetect(BeatDetect *detector)
+{
+    return tessivar::isHandleOf(detector, kFamily, kTag) ? corvane::restart(detector) : -1;
+}
+
+extern "C" int setKTBeatDetectMode(BeatDetect *detector, int32_t mode)
+{
+    return tessivar::isHandleOf(detector, kFamily, kTag) ? corvane::setMode(detector, mode) : -1;
+}
+
+extern "C" int32_t detectKTBeat(BeatDetect *detector, int32_t sample)
+{
+    return tessivar::isHandleOf(detector, kFamily, kTag) ? corvane::detect(detector, sample) : -1;
+}

@@ -13,7 +13,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "beat_detect/detector_methods.hpp"
+#include "beat_detect/detector_block.hpp"
+#include "tessivar/orin.h"
 
 namespace tessivar {
 namespace {
@@ -53,8 +54,10 @@ struct OrinState {
 
 OrinState s_orin;
 
-// A handle is the facade's head only.
-using OrinHandle = PlaceholderDetector<0>;
+// A handle is the facade's head only: the detector state is the module's.
+struct OrinHandle {
+    BeatDetect header;
+};
 
 // Shifts hist[0 .. n-2] to hist[1 .. n-1] and stores v as hist[0].
 void pushNewest(int32_t *hist, int n, int32_t v)
@@ -302,16 +305,19 @@ extern "C" BeatDetect *newOrinBeatDetect(const BeatDetectConf *conf)
 
 extern "C" int delOrinBeatDetect(BeatDetect **detector)
 {
-    if (detector != nullptr && *detector != nullptr) TV_LOGI(kTag, "%s", (*detector)->name);
-    return tessivar::OrinHandle::destroy(detector, kTag);
+    if (detector == nullptr || !tessivar::isHandleOf(*detector, 2, kTag)) return -1;
+    BeatDetect *h = *detector;
+    TV_LOGI(kTag, "%s", h->name);
+    tessivar::closeDebugStream(&h->inFile);
+    tessivar::closeDebugStream(&h->outFile);
+    std::free(h);
+    *detector = nullptr;
+    return 0;
 }
 
 extern "C" int initOrinBeatDetect(BeatDetect *detector)
 {
-    if (detector == nullptr) {
-        TV_LOGE(kTag, "%s", tessivar::kBadInput);
-        return -1;
-    }
+    if (!tessivar::isHandleOf(detector, 2, kTag)) return -1;
     TV_LOGI(kTag, "%s", detector->name);
     tessivar::resetDetector();
     return 0;
@@ -319,10 +325,7 @@ extern "C" int initOrinBeatDetect(BeatDetect *detector)
 
 extern "C" int setOrinBeatDetectMode(BeatDetect *detector, int32_t mode)
 {
-    if (detector == nullptr) {
-        TV_LOGE(kTag, "%s", tessivar::kBadInput);
-        return -1;
-    }
+    if (!tessivar::isHandleOf(detector, 2, kTag)) return -1;
     TV_LOGI(kTag, "%s:%d", detector->name, mode);
     // Kept in the head only: the detector does not depend on the patient class.
     detector->mode = mode;
@@ -331,10 +334,7 @@ extern "C" int setOrinBeatDetectMode(BeatDetect *detector, int32_t mode)
 
 extern "C" int32_t detectOrinBeat(BeatDetect *detector, int32_t sample)
 {
-    if (detector == nullptr) {
-        TV_LOGE(kTag, "%s", tessivar::kBadInput);
-        return -1;
-    }
+    if (!tessivar::isHandleOf(detector, 2, kTag)) return -1;
     tessivar::OrinState &s = tessivar::s_orin;
     if (sample < -tessivar::orin::kMaxSample || sample > tessivar::orin::kMaxSample) {
         tessivar::resetDetector();

@@ -11,7 +11,9 @@
 #include "support/temp_dir.hpp"
 #include "support/log_capture.hpp"
 #include "tessivar/beat_detect.h"
+#include "tessivar/corvane.h"
 #include "tessivar/eplimited.h"
+#include "tessivar/orin.h"
 
 namespace {
 
@@ -105,8 +107,8 @@ TEST(BeatDetect, NullArgumentsAreRefused)
 
 TEST(BeatDetect, MethodsDispatchAndTheirNoBeatResults)
 {
-    // Methods 0 and 2 find the rhythm; 1 and the kt detector answer -1
-    // (they detect nothing in this version).
+    // Every method finds the rhythm; the no-beat answers are 0 for methods
+    // 0 and 2 and -1 for 1 and kt.
     const std::vector<int16_t> x = cleanRhythm();
     for (int32_t method : {0, 1, 2, 3, -5}) {
         const BeatDetectConf c = {"m", nullptr, 1000, 0, method, 0, 0};
@@ -125,13 +127,55 @@ TEST(BeatDetect, MethodsDispatchAndTheirNoBeatResults)
                 ++others;
         }
         EXPECT_EQ(others, 0) << method;
-        if (method == 0 || method == 2)
-            EXPECT_GE(beats, 10) << method;
-        else
-            EXPECT_EQ(beats, 0) << method;
+        EXPECT_GE(beats, 10) << method;
         // The thresholds reach only a method-0 detector.
         EXPECT_EQ(BT_setMinAdultQRSThr(h, 10, 10), 0);
         EXPECT_EQ(delBeatDetect(&h), 0);
+    }
+}
+
+TEST(BeatDetect, EveryMethodRefusesAHandleOfAnother)
+{
+    // Each method's state is laid out differently: its own entry points
+    // refuse a null handle or one made for another method (-1 and an error
+    // line) and never read it as their own.
+    struct Family {
+        int32_t method;
+        int (*destroy)(BeatDetect **);
+        int (*init)(BeatDetect *);
+        int (*setMode)(BeatDetect *, int32_t);
+        int32_t (*detect)(BeatDetect *, int32_t);
+    };
+    const Family families[] = {
+        {0, delEplimitedBeatDetect, initEplimitedBeatDetect, setEplimitedBeatDetectMode, detectEplimitedBeat},
+        {1, delCorvaneBeatDetect, initCorvaneBeatDetect, setCorvaneBeatDetectMode, detectCorvaneBeat},
+        {2, delOrinBeatDetect, initOrinBeatDetect, setOrinBeatDetectMode, detectOrinBeat},
+        {3, delKTBeatDetect, initKTBeatDetect, setKTBeatDetectMode, detectKTBeat},
+    };
+    LogCapture log;
+    for (const Family &f : families) {
+        BeatDetect *none = nullptr;
+        EXPECT_EQ(f.init(nullptr), -1) << f.method;
+        EXPECT_EQ(f.detect(nullptr, 1), -1) << f.method;
+        EXPECT_EQ(f.destroy(&none), -1) << f.method;
+        for (int32_t other : {0, 1, 2, 3, -7}) {
+            const bool same = other == f.method || (f.method == 3 && other == -7);
+            if (same) continue;
+            const BeatDetectConf c = {"other", nullptr, 1000, 0, other, 0, 0};
+            BeatDetect *h = newBeatDetect(&c);
+            ASSERT_NE(h, nullptr) << other;
+            log.clear();
+            EXPECT_EQ(f.init(h), -1) << f.method << " given " << other;
+            EXPECT_EQ(f.setMode(h, 1), -1) << f.method << " given " << other;
+            EXPECT_EQ(f.detect(h, 100), -1) << f.method << " given " << other;
+            EXPECT_EQ(f.destroy(&h), -1) << f.method << " given " << other;
+            EXPECT_EQ(log.count("[E]"), 4) << f.method << " given " << other;
+            ASSERT_NE(h, nullptr);
+            if (f.method == 0) {
+                EXPECT_EQ(EP_setMinAdultQRSThr(h, 1, 1), -1) << other;
+            }
+            EXPECT_EQ(delBeatDetect(&h), 0);
+        }
     }
 }
 
@@ -225,14 +269,12 @@ TEST(BeatDetect, FindRPeakOverAWholeArray)
     EXPECT_GT(findRPeak(h, x.data(), int32_t(x.size()), pos.data(), 64), 0);
     EXPECT_EQ(delBeatDetect(&h), 0);
 
-    // Methods without offline detection find nothing.
-    for (int32_t method : {1, 3}) {
-        const BeatDetectConf m = {"off", nullptr, 1000, 0, method, 0, 0};
-        h = newBeatDetect(&m);
-        ASSERT_NE(h, nullptr);
-        EXPECT_EQ(findRPeak(h, x.data(), int32_t(x.size()), pos.data(), 64), 0) << method;
-        EXPECT_EQ(delBeatDetect(&h), 0);
-    }
+    // The kt detector has no offline detection: it finds nothing.
+    const BeatDetectConf kt = {"off", nullptr, 1000, 0, 3, 0, 0};
+    h = newBeatDetect(&kt);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(findRPeak(h, x.data(), int32_t(x.size()), pos.data(), 64), 0);
+    EXPECT_EQ(delBeatDetect(&h), 0);
 }
 
 TEST(BeatDetect, FindRPeakWritesItsArraysOnlyWithADataPath)

@@ -14,7 +14,6 @@
 #include "beat_detect/eplimited.hpp"
 #include "beat_detect/synthetic_ecg.hpp"
 #include "support/log_capture.hpp"
-#include "tessivar/beat_detect.h"
 #include "tessivar/eplimited.h"
 
 namespace {
@@ -135,24 +134,6 @@ TEST(Eplimited, ConfigurationsBeyondTheStorageAreRefused)
     EXPECT_EQ(EP_setMinAdultQRSThr(nullptr, 1, 1), -1);
     EXPECT_TRUE(log.contains("INPUT NULL"));
 
-    // A handle of another method is laid out differently: every entry point
-    // refuses it, the facade's BT_ forward included (which answers 0).
-    for (int32_t method : {1, 2, 3, -1}) {
-        const BeatDetectConf other = {"other", nullptr, 1000, 0, method, 0, 0};
-        BeatDetect *h = newBeatDetect(&other);
-        ASSERT_NE(h, nullptr) << method;
-        log.clear();
-        EXPECT_EQ(detectEplimitedBeat(h, 100), -1) << method;
-        EXPECT_EQ(initEplimitedBeatDetect(h), -1) << method;
-        EXPECT_EQ(setEplimitedBeatDetectMode(h, 1), -1) << method;
-        EXPECT_EQ(EP_setMinAdultQRSThr(h, 1, 1), -1) << method;
-        EXPECT_EQ(BT_setMinAdultQRSThr(h, 1, 1), 0) << method;
-        EXPECT_EQ(delEplimitedBeatDetect(&h), -1) << method;
-        EXPECT_NE(h, nullptr);
-        EXPECT_EQ(log.count("[E]"), 6) << method;
-        EXPECT_EQ(delBeatDetect(&h), 0);
-    }
-    EXPECT_EQ(detectEplimitedBeat(nullptr, 100), -1);
 }
 
 // ---- filter chain ---------------------------------------------------------------

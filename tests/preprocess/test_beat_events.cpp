@@ -221,7 +221,9 @@ TEST_P(BeatEventPositions, EveryBeatWithin60MsOfItsRWave)
     // same QRS through): 80 ms for it.
     const double bound = c.method == 2 ? 80.0 : 60.0;
     for (double x : off) EXPECT_LE(std::fabs(x), bound);
-    EXPECT_LE(missed(r, 5.0, 27.0), 0);
+    // Methods 1 and kt report a beat only once the next one is accepted,
+    // behind their 1 s filter lag: a beat in the last 4 s is not out yet.
+    EXPECT_LE(missed(r, 5.0, c.method == 0 || c.method == 2 ? 27.0 : 26.0), 0);
     for (const EcgBeatEvent &e : r.events) {
         EXPECT_EQ(e.method, c.method);
         EXPECT_GE(e.reportFrame, e.frame);
