@@ -16,9 +16,6 @@ namespace tessivar {
 namespace {
 
 constexpr const char *kTag = "beat detect";
-constexpr int kBeatDetectConfTag = 10201;
-constexpr int kInt16ArrayTag = 10001;
-constexpr int kInt32ArrayTag = 10002;
 
 // A method's create / delete / init / set-mode / detect functions.
 struct DetectorMethod {

@@ -20,9 +20,6 @@ namespace tessivar::filter {
 // Log tag of the generic entry points.
 inline constexpr const char *kTag = "signal filter";
 
-// Type tag of an array of doubles in the debug dumps.
-inline constexpr int kDoubleArrayTag = 10005;
-
 // The kind object behind a header, or null when the filter is null or of
 // another kind. Every kind object begins with its SignalFilter header.
 template <class Kind>

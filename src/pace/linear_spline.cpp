@@ -11,7 +11,6 @@
 namespace tessivar {
 namespace {
 constexpr const char *kTag = "linear_spline";
-constexpr int kLinearSplineConfTag = 10901;
 }  // namespace
 
 void traceLinearSpline(const LinearSpline *spline)

@@ -27,9 +27,6 @@ namespace tessivar {
 namespace {
 
 constexpr const char *kTag = "pace_remove";
-constexpr int kPaceRemoveConfTag = 11101;
-constexpr int kInt16ArrayTag = 10001;
-constexpr int kInt32ArrayTag = 10002;
 constexpr int32_t kLast = PACE_REMOVE_DELAY - 1;
 
 // State shared by every remover.

@@ -42,7 +42,6 @@ RespChain s_respChain;
 namespace {
 
 constexpr const char *kTag = "resp";
-constexpr int kRespConfTag = 12101;
 constexpr int32_t kDisAvgCoefCount = 4000;
 constexpr int32_t kDisAvgStartLength = 1000;
 constexpr double kJumpReset = 10000.0;    // a jump above this resets the channel

@@ -27,9 +27,6 @@ namespace {
 
 constexpr const char *kTag = "anal_serialize";
 
-constexpr int kInt16Tag = 10001;
-constexpr int kDoubleTag = 10005;
-constexpr int kEventSegmentTag = 10402;
 
 // Largest element count an array file may announce (a malformed count must
 // not turn into a huge allocation).
@@ -333,7 +330,7 @@ int writeRecord(const char *path, const RecordKind &kind, const void *record)
 
 int writeSegmentArray(const char *path, const EventSegment *segments, int count)
 {
-    const RecordKind &kind = *recordOf(kEventSegmentTag);
+    const RecordKind &kind = *recordOf(kEventSegmentArrayTag);
     return writeDocument(path, [&](LmJson &j, cJSON *root) {
         cJSON *array = j._jsonCreateArray();
         if (array == nullptr || j._jsonAddArray(root, kind.name, array) != 0) return -5;
@@ -364,7 +361,7 @@ int readDocument(const char *path, const char *name, Read read)
 
 int readSegmentArray(void **array, int *count, const char *path)
 {
-    const RecordKind &kind = *recordOf(kEventSegmentTag);
+    const RecordKind &kind = *recordOf(kEventSegmentArrayTag);
     return readDocument(path, kind.name, [&](LmJson &j, const cJSON *member) {
         const int n = j._jsonArraySize(member);
         if (n < 0) return -4;
@@ -411,7 +408,7 @@ bool scanElement(std::FILE *f, void *array, int k, int tag)
     }
 }
 
-bool isBaseTag(int tag) { return tag >= kInt16Tag && tag <= kDoubleTag; }
+bool isBaseTag(int tag) { return tag >= kInt16ArrayTag && tag <= kDoubleArrayTag; }
 
 }  // namespace
 }  // namespace tessivar
@@ -468,7 +465,7 @@ extern "C" int serializeWriteData(const char *path, const void *record, int tag)
     if (path == nullptr || record == nullptr) return -1;
     std::printf("[%s, %d] %s \n", __func__, __LINE__, path);
     const tessivar::RecordKind *kind = tessivar::recordOf(tag);
-    if (kind == nullptr || tag == tessivar::kEventSegmentTag) return -3;
+    if (kind == nullptr || tag == tessivar::kEventSegmentArrayTag) return -3;
     return tessivar::writeRecord(path, *kind, record);
 }
 
@@ -476,7 +473,7 @@ extern "C" int serializeReadData(const char *path, void *record, int tag)
 {
     if (path == nullptr || record == nullptr) return -1;
     const tessivar::RecordKind *kind = tessivar::recordOf(tag);
-    if (kind == nullptr || tag == tessivar::kEventSegmentTag) return -3;
+    if (kind == nullptr || tag == tessivar::kEventSegmentArrayTag) return -3;
     return tessivar::readDocument(path, kind->name, [&](LmJson &j, const cJSON *member) {
         return tessivar::readFields(j, member, *kind, record) ? 0 : -5;
     });
@@ -486,7 +483,7 @@ extern "C" int serializeReadDataFree(void *record, int tag)
 {
     if (record == nullptr) return -1;
     const tessivar::RecordKind *kind = tessivar::recordOf(tag);
-    if (kind == nullptr || tag == tessivar::kEventSegmentTag) return -3;
+    if (kind == nullptr || tag == tessivar::kEventSegmentArrayTag) return -3;
     tessivar::freeFields(*kind, record);
     return 0;
 }
@@ -498,7 +495,7 @@ extern "C" int serializeWriteDataArray(const char *path, const void *array, int 
     if (getUniqueFilename("", path, unique, int(sizeof unique)) != 0) return -3;
     std::printf("[%s, %d] %s %s\n", __func__, __LINE__, path, unique);
     if (tessivar::isBaseTag(tag)) return writeBaseTypeArray(unique, array, count, tag);
-    if (tag == tessivar::kEventSegmentTag)
+    if (tag == tessivar::kEventSegmentArrayTag)
         return tessivar::writeSegmentArray(unique, static_cast<const EventSegment *>(array), count);
     return -3;
 }
@@ -507,7 +504,7 @@ extern "C" int serializeReadDataArray(void **array, int *count, const char *path
 {
     if (array == nullptr || count == nullptr || path == nullptr) return -1;
     if (tessivar::isBaseTag(tag)) return readBaseTypeArray(array, count, path, tag);
-    if (tag == tessivar::kEventSegmentTag) return tessivar::readSegmentArray(array, count, path) == 0 ? 0 : -3;
+    if (tag == tessivar::kEventSegmentArrayTag) return tessivar::readSegmentArray(array, count, path) == 0 ? 0 : -3;
     return -3;
 }
 
@@ -563,7 +560,7 @@ extern "C" int freeEventSegmentArray(EventSegment **array)
     if (array == nullptr) return -1;
     void *data = *array;
     *array = nullptr;
-    return serializeReadDataArrayFree(&data, tessivar::kEventSegmentTag);
+    return serializeReadDataArrayFree(&data, tessivar::kEventSegmentArrayTag);
 }
 
 namespace tessivar {

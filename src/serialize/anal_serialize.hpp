@@ -9,6 +9,19 @@
 
 namespace tessivar {
 
+// Type tags of what the modules dump (the dispatcher's table lists them all).
+enum SerializeTag : int {
+    kInt16ArrayTag = 10001,
+    kInt32ArrayTag = 10002,
+    kDoubleArrayTag = 10005,
+    kBeatDetectConfTag = 10201,
+    kEventSegmentArrayTag = 10402,
+    kLinearSplineConfTag = 10901,
+    kPaceRemoveConfTag = 11101,
+    kSignalQualityConfTag = 11301,
+    kRespConfTag = 12101,
+};
+
 // Size of every path buffer of the serializers, terminator included.
 inline constexpr std::size_t kSerializePathSize = 256;
 

@@ -26,10 +26,6 @@ namespace tessivar {
 namespace {
 
 constexpr const char *kTag = "sig_quality";
-constexpr int kSignalQualityConfTag = 11301;
-constexpr int kInt16ArrayTag = 10001;
-constexpr int kInt32ArrayTag = 10002;
-constexpr int kSegmentArrayTag = 10402;
 constexpr int32_t kLevels = SIGNAL_QUALITY_LEVELS;
 
 constexpr int32_t kDefaultWindow = 2000;  // samples
@@ -485,10 +481,10 @@ extern "C" int getValidSignal(SignalQuality *quality, const int16_t *samples, in
     const bool dump = samples != nullptr && segments != nullptr && n > 0 && maxSegments > 0;
     if (dump) {
         dumpArray(quality, "getValidSegment_in.csv", samples, n, kInt16ArrayTag);
-        dumpArray(quality, "getValidSegment_in_validSegment.csv", segments, maxSegments, kSegmentArrayTag);
+        dumpArray(quality, "getValidSegment_in_validSegment.csv", segments, maxSegments, kEventSegmentArrayTag);
     }
     const int rc = _getValidSignalSimple(samples, n, segments, maxSegments, quality->fs, scale);
-    if (dump) dumpArray(quality, "getValidSegment_out.csv", segments, maxSegments, kSegmentArrayTag);
+    if (dump) dumpArray(quality, "getValidSegment_out.csv", segments, maxSegments, kEventSegmentArrayTag);
     return rc;
 }
 
