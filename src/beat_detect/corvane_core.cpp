@@ -17,6 +17,9 @@
 namespace tessivar::corvane {
 namespace {
 
+// The method family whose handles the variant's entry points take.
+int32_t familyOf(Variant variant) { return variant == Variant::corvane ? 1 : 3; }
+
 // Largest derivative kernel (taps) of any accepted rate.
 constexpr int32_t kMaxKernel = 128;
 // Highest rate whose learning window (2 fs + 1 samples) fits the rings.
@@ -235,16 +238,13 @@ BeatDetect *create(const BeatDetectConf *conf, Variant variant, const char *tag)
     initSignalFilter(d->slope);
     initSignalFilter(d->derivative);
     if (d->variant == Variant::corvane && d->avg != nullptr) initSignalFilter(d->avg);
-    restart(&d->header);
+    restart(&d->header, variant, tag);
     return &d->header;
 }
 
-int destroy(BeatDetect **handle, const char *tag)
+int destroy(BeatDetect **handle, Variant variant, const char *tag)
 {
-    if (handle == nullptr || *handle == nullptr) {
-        TV_LOGE(tag, "%s", kBadInput);
-        return -1;
-    }
+    if (handle == nullptr || !isHandleOf(*handle, familyOf(variant), tag)) return -1;
     Detector &d = stateOf(*handle);
     deleteFilters(d);
     closeDebugStream(&d.header.inFile);
@@ -254,9 +254,9 @@ int destroy(BeatDetect **handle, const char *tag)
     return 0;
 }
 
-int restart(BeatDetect *handle)
+int restart(BeatDetect *handle, Variant variant, const char *tag)
 {
-    if (handle == nullptr) return -1;
+    if (!isHandleOf(handle, familyOf(variant), tag)) return -1;
     Detector &d = stateOf(handle);
     for (SignalFilter *f : {d.xpa, d.xpb, d.avg})
         if (f != nullptr) initSignalFilter(f);
@@ -290,15 +290,16 @@ int restart(BeatDetect *handle)
     return 0;
 }
 
-int setMode(BeatDetect *handle, int32_t mode)
+int setMode(BeatDetect *handle, int32_t mode, Variant variant, const char *tag)
 {
-    if (handle != nullptr) handle->mode = mode;
+    if (!isHandleOf(handle, familyOf(variant), tag)) return -1;
+    handle->mode = mode;
     return 0;
 }
 
-int32_t detect(BeatDetect *handle, int32_t sample)
+int32_t detect(BeatDetect *handle, int32_t sample, Variant variant, const char *tag)
 {
-    if (handle == nullptr) return -1;
+    if (!isHandleOf(handle, familyOf(variant), tag)) return -1;
     Detector &d = stateOf(handle);
     if (d.sampleIndex >= kRebaseAt) rebaseIndexes(d);
     const int32_t n = d.sampleIndex;

@@ -158,10 +158,12 @@ struct Detector {
 
 // A new detector of the variant, or null (bad configuration logged with tag).
 BeatDetect *create(const BeatDetectConf *conf, Variant variant, const char *tag);
-int destroy(BeatDetect **handle, const char *tag);
-int restart(BeatDetect *handle);
-int setMode(BeatDetect *handle, int32_t mode);
-int32_t detect(BeatDetect *handle, int32_t sample);
+// The rest refuse (-1, logged with tag) a null handle or one that is not of
+// the variant's method family.
+int destroy(BeatDetect **handle, Variant variant, const char *tag);
+int restart(BeatDetect *handle, Variant variant, const char *tag);
+int setMode(BeatDetect *handle, int32_t mode, Variant variant, const char *tag);
+int32_t detect(BeatDetect *handle, int32_t sample, Variant variant, const char *tag);
 
 // The processing of one pending integrated-signal peak (adaptive thresholds,
 // search-back, R refinement): 0, or -1 after a logged error.
