@@ -63,6 +63,9 @@ struct SingleLeadBuff {
     SignalFilter *dispFilter[kChainSlots]; // display chain: base, line, emg (each may be null)
     SignalFilter *hrFilter[kChainSlots];   // analysis chain: only the line slot is used
     PaceRemove *paceRemover;              // the channel's pace remover
+    double lastDisplay;                   // display value of the previous frame
+    double blend;                         // offset faded out after a safety-profile switch
+    int32_t blendArmed;                   // 1: take the offset at the next frame
 };
 
 // The front end's state record. The first thirteen words are the settings
@@ -176,6 +179,11 @@ struct BeatEventBook {
 // start of the next frame block so that a switch in the middle of a record
 // never lands between the frames of one call.
 constexpr int32_t kStaleHrSteps = 10000;  // analysis steps (10 s) without a beat before the rate goes to -1
+// A switch that changes a channel's chain restarts it; the jump between the
+// old and the new output is carried as an offset that fades with a time
+// constant of 500 frames, so the display moves at most 0.2 % of the jump per
+// frame beyond its own slope.
+constexpr double kBlendDecay = 0.998;
 struct SafeProfile {
     int32_t on = 0;          // corrections in effect
     int32_t requested = 0;   // wanted from the next frame block on

@@ -93,6 +93,15 @@ void runChannel(Monitor &m, SingleLeadBuff &r, int32_t raw, int32_t inStatus, do
         r.paceRing[r.ringIdx] = float(addPaceSignalInt(r.paceRemover, 0));
         *y += r.paceRing[ringBack(r.ringIdx, int64_t(st.filterDelay) + st.extraDelay + st.fuzzDelay)];
     }
+    if (r.blendArmed != 0) {
+        r.blend = r.lastDisplay - *y;
+        r.blendArmed = 0;
+    }
+    if (r.blend != 0.0) {
+        *y += r.blend;
+        r.blend = std::fabs(r.blend) < 0.5 ? 0.0 : r.blend * kBlendDecay;
+    }
+    r.lastDisplay = *y;
 }
 
 // Respiration of one analysis step: the display value for the output frame.

@@ -68,7 +68,12 @@ void applySafeProfile(Monitor &m)
     // A changed chain starts from the channel's current sample, as after a
     // baseline step, rather than from a state the new chain never had.
     if (!sameShape(before, shapeOf(m)))
-        for (int32_t i = 0; i < st.leadBufCount; ++i) st.leadBuffs[i].initialised = 0;
+        for (int32_t i = 0; i < st.leadBufCount; ++i) {
+            SingleLeadBuff &r = st.leadBuffs[i];
+            // Only a channel that was running has an output to continue from.
+            r.blendArmed = r.initialised == 1 ? 1 : 0;
+            r.initialised = 0;
+        }
 }
 
 void scanSafeKey(Monitor &m)
