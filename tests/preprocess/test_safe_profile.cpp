@@ -312,6 +312,38 @@ TEST_F(SafeProfile, SwitchAcceptsOnlyZeroOrOneAndSurvivesInit)
     EXPECT_EQ(ecgPreprocessGetSafeMode(), 0);
 }
 
+// The key "safe_mode" of the log configuration, read by the periodic task
+// (after more than 999 frames): a change of the key is a request, in effect
+// from the next frame block; the file left as it is does not undo the
+// host's later choice.
+TEST_F(SafeProfile, ConfigurationKeySwitchesTheProfile)
+{
+    TempDir dir;
+    const std::string ini = dir.path() + "/log.ini";
+    const auto write = [&](const char *value) {
+        writeText(ini, "record_file_path = " + dir.path() + "\nrecord_switch = OFF\nlog_level = error\nsafe_mode = " +
+                           value + "\n");
+    };
+    write("ON");
+    PreprocessConf conf = defaultConf("3", "SL");
+    conf.debugCfgFile = ini.c_str();
+    ASSERT_EQ(start(conf), 0);
+    const std::vector<double> second(1000, 0.0);
+    const struct {
+        const char *key;   // file content before the block, null: unchanged
+        int hostValue;     // host's setter before the block, -1: not called
+        int expected;      // in effect after the two following blocks
+    } steps[] = {{nullptr, -1, 1}, {nullptr, 0, 0}, {nullptr, -1, 0}, {"OFF", 1, 0}, {"ON", -1, 1}};
+    for (const auto &s : steps) {
+        if (s.key != nullptr) write(s.key);
+        if (s.hostValue >= 0) ecgPreprocessSetSafeMode(s.hostValue);
+        feed(second);
+        feed(second);
+        feed(second);
+        EXPECT_EQ(ecgPreprocessGetSafeMode(), s.expected) << (s.key ? s.key : "-") << " " << s.hostValue;
+    }
+}
+
 // Switched in the middle of a 5 Hz, 1 mV sine with a chain the profile
 // changes ("0.05", "60", "40": 2825-step delay becomes 942 samples, so the
 // output jumps in time): the output moves no faster across the switch than
