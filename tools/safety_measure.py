@@ -260,10 +260,15 @@ def item6(host, rows):
         rows.append("| heart rate unknown, 72/min oscillation | %s | %d: %s |" % (
             "safe" if safe else "default", len(r), r[:12]))
     for safe in (0, 1):
+        # 60 s of 40 random sines between 0.1 and 3 Hz (30 units each): no
+        # breathing rhythm to measure, beats at 72.
         host.start(safe, data=b"SLR")
-        host.leads(np.zeros(30000), resp=np.zeros(30000) + 5 * np.sin(2 * math.pi * 3 * t120[:30000]))
+        rng = np.random.default_rng(1)
+        f, ph = rng.uniform(0.1, 3.0, 40), rng.uniform(0, 2 * math.pi, 40)
+        t = t120[:60000]
+        host.leads(ecg(1000, 60, 72), resp=sum(30 * np.sin(2 * math.pi * fi * t + p) for fi, p in zip(f, ph)))
         r = [e[2] for e in host.events if e[1] == "resp"]
-        rows.append("| after a reset, nothing to measure (30 s) | %s | %d: %s |" % (
+        rows.append("| after a reset, random slow movement (60 s) | %s | %d: %s |" % (
             "safe" if safe else "default", len(r), r[:12]))
     for safe in (0, 1):
         host.start(safe, data=b"SLR")
