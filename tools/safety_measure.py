@@ -179,43 +179,47 @@ def item2(host, rows):
                                                                 host.lib.getCurTotalDelay(), pulse_delay(host, 1000)))
 
 
+def told_and_gains(host, rows, label, setup, freqs, fs=1000, fs_measure=None):
+    """One row per profile: the name the host was told last and the gains
+    at freqs after setup(host) on a fresh start at fs."""
+    for safe in (0, 1):
+        g = []
+        for f in freqs:
+            host.start(safe, fs=fs)
+            setup(host)
+            g.append(gain(host, fs_measure or fs, f))
+        rows.append("| %s | %s | %s | %s |" % (label, "safe" if safe else "default", ",".join(host.filter),
+                                               " | ".join(fmt(v) for v in g)))
+
+
+def leave_cry(host):
+    host.set_filter("0.67", "50+0.6", "40")
+    host.lib.ecgPreprocessSetFilterMode(b"cry")
+    host.lib.ecgPreprocessSetFilterMode(b"normal")
+
+
+def rate_to_2000(host):
+    host.set_filter("0.67", "50", "40")
+    host.lib.ecgPreprocessSetDataType(b"SL", 2000, 1000)
+    host.leads(np.zeros(10))
+
+
+def auto_after_60(host):
+    host.set_filter("0.05", "60", "40")
+    host.set_filter("0.5", "auto", "40")
+
+
 def item3(host, rows):
     rows.append("| case | profile | host told | 50 Hz gain | 25 Hz gain |")
     rows.append("|---|---|---|---:|---:|")
-    for safe in (0, 1):
-        g = []
-        for f in (50, 25):
-            host.start(safe, fs=2000)
-            host.set_filter("0.67", "50+0.6", "40")
-            host.lib.ecgPreprocessSetFilterMode(b"cry")
-            host.lib.ecgPreprocessSetFilterMode(b"normal")
-            g.append(gain(host, 2000, f))
-        rows.append("| leaving cry at 2000 Hz | %s | %s | %s | %s |" % ("safe" if safe else "default",
-                                                                       ",".join(host.filter), fmt(g[0]), fmt(g[1])))
-    for safe in (0, 1):
-        g = []
-        for f in (50, 25):
-            host.start(safe, fs=1000)
-            host.set_filter("0.67", "50", "40")
-            host.lib.ecgPreprocessSetDataType(b"SL", 2000, 1000)
-            host.leads(np.zeros(10))
-            g.append(gain(host, 2000, f))
-        rows.append("| rate 1000 -> 2000 by SetDataType | %s | %s | %s | %s |" % (
-            "safe" if safe else "default", ",".join(host.filter), fmt(g[0]), fmt(g[1])))
+    told_and_gains(host, rows, "leaving cry at 2000 Hz", leave_cry, (50, 25), fs=2000)
+    told_and_gains(host, rows, "rate 1000 -> 2000 by SetDataType", rate_to_2000, (50, 25), fs=1000, fs_measure=2000)
 
 
 def item4(host, rows):
     rows.append("| case | profile | host told | 20 Hz gain | 60 Hz gain |")
     rows.append("|---|---|---|---:|---:|")
-    for safe in (0, 1):
-        g = []
-        for f in (20, 60):
-            host.start(safe)
-            host.set_filter("0.05", "60", "40")
-            host.set_filter("0.5", "auto", "40")
-            g.append(gain(host, 1000, f))
-        rows.append("| 0.05,60,40 then 0.5,auto,40 | %s | %s | %s | %s |" % (
-            "safe" if safe else "default", ",".join(host.filter), fmt(g[0]), fmt(g[1])))
+    told_and_gains(host, rows, "0.05,60,40 then 0.5,auto,40", auto_after_60, (20, 60))
 
 
 def item5(host, rows):

@@ -248,32 +248,17 @@ constexpr auto kSafeLpass45 = squaredAverageTaps<7>(1.0, kA1000Lpass45[0]);
 constexpr auto kSafeLpass75 = squaredAverageTaps<4>(1.0, kA1000Lpass75[0]);
 constexpr auto kSafeLpass150 = squaredAverageTaps<2>(kB1000Lpass150[0], kA1000Lpass150[0]);
 
-template <size_t N>
-constexpr FirFilterConf safeFirRecord(const char *name, const std::array<double, N> &taps)
-{
-    return FirFilterConf{SIGNAL_FILTER_FIR, name, nullptr, 1.0, taps.data(), int32_t(N)};
-}
-constexpr FirFilterConf kSafeFir25 = safeFirRecord("lpass 25 fir", kSafeLpass25);
-constexpr FirFilterConf kSafeFir35 = safeFirRecord("lpass 35 fir", kSafeLpass35);
-constexpr FirFilterConf kSafeFir45 = safeFirRecord("lpass 45 fir", kSafeLpass45);
-constexpr FirFilterConf kSafeFir75 = safeFirRecord("lpass 75 fir", kSafeLpass75);
-constexpr FirFilterConf kSafeFir150 = safeFirRecord("lpass 150 fir", kSafeLpass150);
-
-struct SafeSubstitute {
-    const void *record;
-    const void *safe;
-};
-constexpr SafeSubstitute kSafeSubstitutes[] = {
-    {&kIir1000Lpass25, &kSafeFir25}, {&kIir1000Lpass35, &kSafeFir35},   {&kIir1000Lpass45, &kSafeFir45},
-    {&kIir1000Lpass75, &kSafeFir75}, {&kIir1000Lpass150, &kSafeFir150},
-};
-
 // ---- FIR low-passes (tap tables in ecg_fir_taps.cpp) ------------------------
 
 template <size_t N>
 constexpr FirFilterConf firRecord(const char *name, const double (&taps)[N], double gain = 1.0)
 {
     return FirFilterConf{SIGNAL_FILTER_FIR, name, nullptr, gain, taps, int32_t(N)};
+}
+template <size_t N>
+constexpr FirFilterConf firRecord(const char *name, const std::array<double, N> &taps)
+{
+    return FirFilterConf{SIGNAL_FILTER_FIR, name, nullptr, 1.0, taps.data(), int32_t(N)};
 }
 
 const FirFilterConf kFir1000Rec20 = firRecord("lpass 20", kFir1000Lpass20);
@@ -298,6 +283,21 @@ const FirFilterConf kFir2000Rec270 = firRecord("lpass 270", kFir2000Lpass270);
 const FirFilterConf kFir2000Rec350 = firRecord("lpass 350", kFir2000Lpass350);
 const FirFilterConf kFir2000Rec380 = firRecord("lpass 380", kFir2000Lpass380);
 const FirFilterConf kFir2000Rec550 = firRecord("lpass 550", kFir2000Lpass550);
+
+constexpr FirFilterConf kSafeFir25 = firRecord("lpass 25 fir", kSafeLpass25);
+constexpr FirFilterConf kSafeFir35 = firRecord("lpass 35 fir", kSafeLpass35);
+constexpr FirFilterConf kSafeFir45 = firRecord("lpass 45 fir", kSafeLpass45);
+constexpr FirFilterConf kSafeFir75 = firRecord("lpass 75 fir", kSafeLpass75);
+constexpr FirFilterConf kSafeFir150 = firRecord("lpass 150 fir", kSafeLpass150);
+
+struct SafeSubstitute {
+    const void *record;
+    const void *safe;
+};
+constexpr SafeSubstitute kSafeSubstitutes[] = {
+    {&kIir1000Lpass25, &kSafeFir25}, {&kIir1000Lpass35, &kSafeFir35},   {&kIir1000Lpass45, &kSafeFir45},
+    {&kIir1000Lpass75, &kSafeFir75}, {&kIir1000Lpass150, &kSafeFir150},
+};
 
 // ---- catalogues ------------------------------------------------------------
 
