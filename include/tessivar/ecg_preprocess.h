@@ -222,7 +222,9 @@ TESSIVAR_API int ecgPreprocessClearBeatEventCallback(void);
  * nothing was measured and reports changes only; the short low-passes run
  * without an offset after priming. May be called at any time, also before
  * ecgPreprocessInit (the choice survives Init and Denit); it takes effect
- * from the next frame. 0, or -1 for a value other than 0 or 1. */
+ * from the next frame. The key safe_mode (ON or OFF) of the log
+ * configuration file asks for the same when its value changes. 0, or -1 for
+ * a value other than 0 or 1. */
 TESSIVAR_API int ecgPreprocessSetSafeMode(int on);
 
 /* 1 while the safety profile is in effect, else 0. */
