@@ -11,6 +11,7 @@
 #include "preprocess/ecg_preprocess.hpp"
 #include "preprocess/utils.hpp"
 #include "resp/resp.hpp"
+#include "tessivar/common.h"
 #include "tessivar/lmini.h"
 
 namespace tessivar {
@@ -79,7 +80,7 @@ void applySafeProfile(Monitor &m)
 void scanSafeKey(Monitor &m)
 {
     const char *path = ktLogState().g_log_cfg_file;
-    if (path[0] == '\0') return;
+    if (path[0] == '\0' || fileExist(path) != 1) return;
     LmIni *ini = newIni();
     if (ini == nullptr) return;
     int32_t value = -1;
