@@ -206,7 +206,7 @@ int commandRun(int argc, char **argv, int first)
                      "qrs-method", "qrs-mode", "filter", "filter-mode", "fuzz", "noise-threshold", "suffocation",
                      "leads", "resp", "resp-scale", "seconds", "cfg", "tail-ms", "block", "sub-uv",
                      "data-path"},
-                    {"quiet"});
+                    {"quiet", "safe"});
     if (args.positional().size() != 1) throw UsageError("run needs one record");
     const std::string recordPath = args.positional()[0];
     const records::Record record = records::readRecord(recordPath);
@@ -264,6 +264,9 @@ int commandRun(int argc, char **argv, int first)
     std::fflush(stdout);
     const int savedStdout = dup(STDOUT_FILENO);
     dup2(fileno(session.log), STDOUT_FILENO);
+    // The safety profile is chosen before Init so that it shapes the first
+    // filter selection.
+    ecgPreprocessSetSafeMode(args.has("safe") ? 1 : 0);
     const int initRc = ecgPreprocessInit(&conf);
     std::fflush(stdout);
     dup2(savedStdout, STDOUT_FILENO);

@@ -50,7 +50,7 @@ void printUsage(std::FILE *to)
                  "                [--qrs-mode adult|child|newborn] [--pace-filter 0|1] [--pace-inhib N] [--pace-remove-ms MS]\n"
                  "                [--noise-threshold N] [--suffocation N] [--leads II=MLII,...] [--resp NAME|none] [--resp-scale K]\n"
                  "                [--lsb COUNTS_PER_MV] [--sub-uv UV] [--cfg INI] [--block N] [--tail-ms MS] [--quiet]\n"
-                 "                [--data-path DIR]\n"
+                 "                [--data-path DIR] [--safe]\n"
                  "       tessivar eval RECORD... [--ref atr] [--test qrs] [--test-dir DIR] [--window-ms 150] [--learning-s 300]\n"
                  "       tessivar detect RECORD... [--qrs-method N] [--offline] [--fs HZ] [--lead NAME] [--write DIR]\n"
                  "                [--window-ms 150] [--learning-s 300]\n"

@@ -80,7 +80,8 @@ void residentKb(double *current, double *peak)
     std::fclose(f);
 }
 
-void runPipeline(benchmark::State &state, const char *wire, int channels)
+// line: the display mains choice; safe: the safety profile.
+void runPipeline(benchmark::State &state, const char *wire, int channels, const char *line = "50", int safe = 0)
 {
     PreprocessConf conf = {};
     conf.fs = kFs;
@@ -91,11 +92,12 @@ void runPipeline(benchmark::State &state, const char *wire, int channels)
     conf.respLead = channels > 1 ? "II" : "I";
     conf.debugCfgFile = quietConfig().c_str();
     conf.qrsMethod = 0;
+    ecgPreprocessSetSafeMode(safe);
     if (ecgPreprocessInit(&conf) != 0 || getCurInFrame() != channels + 2) {
         state.SkipWithError("front end not started");
         return;
     }
-    ecgPreprocessSetFilter("0.67", "50", "35");
+    ecgPreprocessSetFilter("0.67", line, "35");
     const std::vector<int> in = recording(channels);
     const int words = channels + 2;
     std::vector<int> out(size_t(kBlock) * size_t(getCurOutFrame()));
@@ -115,12 +117,19 @@ void runPipeline(benchmark::State &state, const char *wire, int channels)
     state.counters["peak_rss_kB"] = peak;
     state.counters["heart_rate"] = getCurHeartRate();
     ecgPreprocessDenit();
+    ecgPreprocessSetSafeMode(0);
 }
 
 void BM_Pipeline12Lead(benchmark::State &state) { runPipeline(state, "12", 8); }
+void BM_Pipeline12LeadSafe(benchmark::State &state) { runPipeline(state, "12", 8, "50", 1); }
+void BM_Pipeline12Lead60(benchmark::State &state) { runPipeline(state, "12", 8, "60"); }
+void BM_Pipeline12Lead60Safe(benchmark::State &state) { runPipeline(state, "12", 8, "60", 1); }
 void BM_Pipeline1Lead(benchmark::State &state) { runPipeline(state, "1", 1); }
 
 BENCHMARK(BM_Pipeline12Lead)->MinTime(3.0);
 BENCHMARK(BM_Pipeline1Lead)->MinTime(3.0);
+BENCHMARK(BM_Pipeline12LeadSafe)->MinTime(3.0);
+BENCHMARK(BM_Pipeline12Lead60)->MinTime(3.0);
+BENCHMARK(BM_Pipeline12Lead60Safe)->MinTime(3.0);
 
 }  // namespace

@@ -35,9 +35,12 @@ def records_in(folder):
     return sorted(p[:-4] for p in glob.glob(os.path.join(folder, "*.hea")) if os.path.exists(p[:-4] + ".atr"))
 
 
+RUN_OPTIONS = []  # --run-option: extra `tessivar run` words, e.g. --safe
+
+
 def run_one(cli, record, out_dir, method):
-    subprocess.run([cli, "run", record, "--out-dir", out_dir, "--qrs-method", str(method), "--quiet"], check=True,
-                   capture_output=True)
+    subprocess.run([cli, "run", record, "--out-dir", out_dir, "--qrs-method", str(method), "--quiet", *RUN_OPTIONS],
+                   check=True, capture_output=True)
 
 
 def table(cli, records, out_dir, method, jobs):
@@ -73,7 +76,11 @@ def main():
     parser.add_argument("--doc", default=os.path.join(ROOT, "docs", "beat_detection.md"))
     parser.add_argument("--jobs", type=int, default=2)
     parser.add_argument("--check", action="store_true", help="cross-check the counts with tools/qrs_readback.py")
+    parser.add_argument("--run-option", action="append", default=[],
+                        help="extra word for every `tessivar run` (repeatable), e.g. --run-option=--safe")
+    parser.add_argument("--print-only", action="store_true", help="print the tables, leave the document alone")
     args = parser.parse_args()
+    RUN_OPTIONS.extend(args.run_option)
 
     records = records_in(args.data)
     if not records:
@@ -100,7 +107,11 @@ def main():
         if all(r[1] == "0" and r[3] == "0" for r in rows):
             lines += ["No beats: this build has no detector behind method %d yet." % m, ""]
         lines += markdown(rows) + [""]
+        if args.print_only:
+            print("\n".join(markdown(rows)))
     lines.append(END)
+    if args.print_only:
+        return
 
     with open(args.doc) as f:
         doc = f.read()

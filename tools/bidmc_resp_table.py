@@ -35,6 +35,7 @@ import tempfile
 import numpy as np
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+RUN_OPTIONS = []  # --run-option: extra `tessivar run` words, e.g. --safe
 RECORDS = ["bidmc01", "bidmc02", "bidmc03", "bidmc04", "bidmc05"]
 
 
@@ -112,8 +113,8 @@ def breath_rate(times, start, end):
 
 def evaluate(cli, data, name, scale, folder):
     base = os.path.join(data, name)
-    subprocess.run([cli, "run", base, "--out-dir", folder, "--quiet", "--resp-scale", str(scale)], check=True,
-                   stdout=subprocess.DEVNULL)
+    subprocess.run([cli, "run", base, "--out-dir", folder, "--quiet", "--resp-scale", str(scale), *RUN_OPTIONS],
+                   check=True, stdout=subprocess.DEVNULL)
     _, fs, _ = read_header(os.path.join(data, name + ".hea"))
     ann = read_annotations(os.path.join(data, name + ".breath"))
     breaths = [[t / fs for t, aux in ann if aux.startswith(a)] for a in ("ann1", "ann2")]
@@ -142,7 +143,10 @@ def main():
     parser.add_argument("--resp-scale", type=float, default=1000.0,
                         help="respiration word per unit of the record's RESP (tessivar run --resp-scale)")
     parser.add_argument("--minutes", action="store_true", help="add the per-minute values")
+    parser.add_argument("--run-option", action="append", default=[],
+                        help="extra word for every `tessivar run` (repeatable), e.g. --run-option=--safe")
     args = parser.parse_args()
+    RUN_OPTIONS.extend(args.run_option)
     print("| record | minutes rated | annotators' mean rate | device mean rate | MAE vs ann1 | MAE vs ann2 "
           "| MAE vs nearer | worst minute |")
     print("|---|---|---|---|---|---|---|---|")

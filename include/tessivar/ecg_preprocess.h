@@ -213,6 +213,23 @@ TESSIVAR_API int ecgPreprocessSetBeatEventCallback(EcgBeatEventFunc fn, void *us
  * ECG_BEAT_EVENT_NOT_STARTED outside Init ... Denit. */
 TESSIVAR_API int ecgPreprocessClearBeatEventCallback(void);
 
+/* Safety profile. Off (0, the default) the front end behaves as
+ * documented above; on (1) it corrects the places listed in docs/safety.md:
+ * the 60 Hz combs at 1000 samples per second run at the rate they were laid
+ * out for and report their real delay; cry mode and rate changes rebuild
+ * the filters for the current rate; a heart rate without a valid beat for
+ * 10 s becomes -1 and learning starts again; respiration reports -1 when
+ * nothing was measured and reports changes only; the short low-passes run
+ * without an offset after priming. May be called at any time, also before
+ * ecgPreprocessInit (the choice survives Init and Denit); it takes effect
+ * from the next frame. The key safe_mode (ON or OFF) of the log
+ * configuration file asks for the same when its value changes. 0, or -1 for
+ * a value other than 0 or 1. */
+TESSIVAR_API int ecgPreprocessSetSafeMode(int on);
+
+/* 1 while the safety profile is in effect, else 0. */
+TESSIVAR_API int ecgPreprocessGetSafeMode(void);
+
 TESSIVAR_END_C
 
 #endif /* TESSIVAR_ECG_PREPROCESS_H */

@@ -377,6 +377,8 @@ const int16_t *hrNormalBeat(int32_t *length)
 
 const char *beatDetectorVersion() { return beatDetectVersion(); }
 
+void hrForgetRate() { s_hrCalc.curHR = -1; }
+
 }  // namespace tessivar
 
 using tessivar::s_hrCalc;

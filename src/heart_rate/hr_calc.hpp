@@ -73,6 +73,10 @@ int32_t rrArray2hr(const int32_t *rrArray);
 // The built-in normal beat fed when priming: 764 samples at 1000 Hz.
 const int16_t *hrNormalBeat(int32_t *length);
 
+// Forgets the last reported rate, so that the next rate is reported even
+// when it equals the old one (after the owner has shown -1 in between).
+void hrForgetRate();
+
 // The version text of the beat-detection module behind the calculator.
 const char *beatDetectorVersion();
 

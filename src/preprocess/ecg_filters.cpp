@@ -229,12 +229,36 @@ constexpr IirCombFilterConf kIir2000Hpass067 = iirRecord("hpass 0.67", kB2000Hpa
 constexpr IirCombFilterConf kIir2000Trap60 = iirRecord("trap 60", kB2000Trap60, kA2000Trap60);
 constexpr IirCombFilterConf kIir2000Lpass600 = iirRecord("lpass 600", kB2000Lpass600, kA2000Lpass600);
 
+// The same low-passes as FIR filters for the safety profile. Numerator and
+// denominator share the double zero at DC, so each record is exactly the
+// squared moving average scale * (sum_{k<L} z^-k)^2 / a[0]: a triangle of
+// 2L - 1 taps. As a FIR it primes to the signal's level (the recursive form
+// with a denominator summing to almost 0 primes to 0 and keeps the offset)
+// and reports its delay, L - 1 samples.
+template <int L>
+constexpr std::array<double, 2 * L - 1> squaredAverageTaps(double scale, double a0)
+{
+    std::array<double, 2 * L - 1> t{};
+    for (int k = 0; k < 2 * L - 1; ++k) t[size_t(k)] = scale * double(k < L ? k + 1 : 2 * L - 1 - k) / a0;
+    return t;
+}
+constexpr auto kSafeLpass25 = squaredAverageTaps<13>(1.0, kA1000Lpass25[0]);
+constexpr auto kSafeLpass35 = squaredAverageTaps<9>(1.0, kA1000Lpass35[0]);
+constexpr auto kSafeLpass45 = squaredAverageTaps<7>(1.0, kA1000Lpass45[0]);
+constexpr auto kSafeLpass75 = squaredAverageTaps<4>(1.0, kA1000Lpass75[0]);
+constexpr auto kSafeLpass150 = squaredAverageTaps<2>(kB1000Lpass150[0], kA1000Lpass150[0]);
+
 // ---- FIR low-passes (tap tables in ecg_fir_taps.cpp) ------------------------
 
 template <size_t N>
 constexpr FirFilterConf firRecord(const char *name, const double (&taps)[N], double gain = 1.0)
 {
     return FirFilterConf{SIGNAL_FILTER_FIR, name, nullptr, gain, taps, int32_t(N)};
+}
+template <size_t N>
+constexpr FirFilterConf firRecord(const char *name, const std::array<double, N> &taps)
+{
+    return FirFilterConf{SIGNAL_FILTER_FIR, name, nullptr, 1.0, taps.data(), int32_t(N)};
 }
 
 const FirFilterConf kFir1000Rec20 = firRecord("lpass 20", kFir1000Lpass20);
@@ -259,6 +283,21 @@ const FirFilterConf kFir2000Rec270 = firRecord("lpass 270", kFir2000Lpass270);
 const FirFilterConf kFir2000Rec350 = firRecord("lpass 350", kFir2000Lpass350);
 const FirFilterConf kFir2000Rec380 = firRecord("lpass 380", kFir2000Lpass380);
 const FirFilterConf kFir2000Rec550 = firRecord("lpass 550", kFir2000Lpass550);
+
+constexpr FirFilterConf kSafeFir25 = firRecord("lpass 25 fir", kSafeLpass25);
+constexpr FirFilterConf kSafeFir35 = firRecord("lpass 35 fir", kSafeLpass35);
+constexpr FirFilterConf kSafeFir45 = firRecord("lpass 45 fir", kSafeLpass45);
+constexpr FirFilterConf kSafeFir75 = firRecord("lpass 75 fir", kSafeLpass75);
+constexpr FirFilterConf kSafeFir150 = firRecord("lpass 150 fir", kSafeLpass150);
+
+struct SafeSubstitute {
+    const void *record;
+    const void *safe;
+};
+constexpr SafeSubstitute kSafeSubstitutes[] = {
+    {&kIir1000Lpass25, &kSafeFir25}, {&kIir1000Lpass35, &kSafeFir35},   {&kIir1000Lpass45, &kSafeFir45},
+    {&kIir1000Lpass75, &kSafeFir75}, {&kIir1000Lpass150, &kSafeFir150},
+};
 
 // ---- catalogues ------------------------------------------------------------
 
@@ -351,6 +390,15 @@ const SignalFilterConf *findRecord(const Catalogue &cat, int slot, int32_t value
     return nullptr;
 }
 
+// The record the safety profile installs instead (the record itself when it
+// has no substitute).
+const SignalFilterConf *safeRecord(const SignalFilterConf *record)
+{
+    for (const SafeSubstitute &sub : kSafeSubstitutes)
+        if (sub.record == record) return asConf(sub.safe);
+    return record;
+}
+
 bool sameName(const SignalFilter *filter, const char *name)
 {
     return filter != nullptr && filter->name != nullptr && std::strcmp(filter->name, name) == 0;
@@ -379,6 +427,8 @@ int selectFilters(Monitor &m, const Catalogue &cat, int32_t base, int32_t line, 
 
     const SignalFilterConf **last = m.selection.last_filt_array[cat.id];
     const int32_t values[kChainSlots] = {base, line, emg};
+    const int32_t current[kChainSlots] = {st.curBase, st.curLine, st.curEmg};
+    int32_t reported[kChainSlots] = {base, line, emg};
     const SignalFilterConf *chosen[kChainSlots] = {};
     for (int k = 0; k < kChainSlots; ++k) {
         if (values[k] == 0) continue;
@@ -392,6 +442,11 @@ int selectFilters(Monitor &m, const Catalogue &cat, int32_t base, int32_t line, 
             // catalogue lacks: the slot keeps what this catalogue chose last.
             TV_LOG_AS(cat.function, LOG_LEVEL_ERROR, "%s enter_default!\n", cat.function);
             chosen[k] = last[k];
+            // The safety profile tells the host what the slot still runs
+            // rather than the name it could not follow.
+            if (m.safe.on != 0) reported[k] = current[k];
+        } else if (m.safe.on != 0) {
+            chosen[k] = safeRecord(chosen[k]);
         }
     }
 
@@ -420,7 +475,7 @@ int selectFilters(Monitor &m, const Catalogue &cat, int32_t base, int32_t line, 
 
     if (std::memcmp(chosen, last, sizeof chosen) != 0) {
         std::memcpy(last, chosen, sizeof chosen);
-        reportCurFilterSetting(m, base, line, emg);
+        reportCurFilterSetting(m, reported[kBase], reported[kLine], reported[kEmg]);
     }
     return 0;
 }
@@ -487,6 +542,7 @@ int set_mode(Monitor &m, int32_t mode)
     // Both directions use the 1000 Hz catalogue whatever the rate: only it
     // has cry records. The extra high-pass and the delays stay as they are
     // until the next selection by name.
+    if (m.safe.on != 0) return setModeSafe(m, mode);
     if (mode == 1) {
         st.savedBase = st.curBase;
         st.savedLine = st.curLine;
@@ -495,6 +551,32 @@ int set_mode(Monitor &m, int32_t mode)
     } else {
         set_filter(m, st.savedBase, st.savedLine, st.savedEmg);
     }
+    return 0;
+}
+
+int setModeSafe(Monitor &m, int32_t mode)
+{
+    EcgPreprocessState &st = m.g_ecgPreprocess;
+    const bool fs2000 = st.fs == 2000;
+    if (mode == 1) {
+        st.savedBase = st.curBase;
+        st.savedLine = st.curLine;
+        st.savedEmg = st.curEmg;
+        // Only the 1000 Hz catalogue has cry records. At 2000 Hz the nearest
+        // choice of the 2000 Hz catalogue stands in (0.67 Hz high-pass, the
+        // 50 Hz comb the cry notch is, 40 Hz low-pass), reported by name.
+        if (fs2000)
+            set_filter2000(m, 1000, 50, 40);
+        else
+            set_filter(m, 2222, 2222, 2222);
+    } else if (fs2000) {
+        set_filter2000(m, st.savedBase, st.savedLine, st.savedEmg);
+    } else {
+        set_filter(m, st.savedBase, st.savedLine, st.savedEmg);
+    }
+    // The extra high-pass and the delays follow the records now installed.
+    updateExtra001Filter(m);
+    _update_all_delay(m);
     return 0;
 }
 
@@ -527,10 +609,21 @@ int updateExtra001Filter(Monitor &m)
     return 0;
 }
 
+bool tripleStepped(const Monitor &m, const SignalFilter *filter)
+{
+    if (filter == nullptr || m.g_ecgPreprocess.fs != 1000) return false;
+    // The safety profile goes by the record installed: every 60 Hz comb of
+    // the 1000 Hz catalogue is laid out for 3000 steps per second, also the
+    // two with a high-pass, and also when the host's last line name was one
+    // the selection could not follow.
+    if (m.safe.on != 0) return filter->name != nullptr && std::strncmp(filter->name, "comb 60", 7) == 0;
+    return m.g_ecgPreprocess.curLine == 60;
+}
+
 double doLineFilter(const Monitor &m, SignalFilter *filter, double x)
 {
     if (filter == nullptr) return x;
-    if (m.g_ecgPreprocess.curLine == 60 && m.g_ecgPreprocess.fs == 1000) return do_60_comb_filt(filter, x);
+    if (tripleStepped(m, filter)) return do_60_comb_filt(filter, x);
     return doSignalFilter(filter, x);
 }
 

@@ -8,6 +8,7 @@
 #include "common/log_macros.hpp"
 #include "preprocess/ecg_preprocess.hpp"
 #include "preprocess/utils.hpp"
+#include "resp/resp.hpp"
 #include "tessivar/anal_log.h"
 
 namespace tessivar {
@@ -51,7 +52,9 @@ int _ecgPreprocessSetDataType(Monitor &m, const char *dataType, int32_t fs, int3
     EcgPreprocessState &st = m.g_ecgPreprocess;
     const int32_t value = get_value_by_name(g_ecgDataFormat, dataType);
     if (value < 0) return -1;
-    if (value != st.dataType) st.reconfigPending = 1;
+    // The safety profile also rebuilds filters, pace removers and noise
+    // state for a new rate.
+    if (value != st.dataType || (m.safe.on != 0 && fs != st.fs)) st.reconfigPending = 1;
     st.dataType = value;
     st.fs = fs;
     st.lsbMv = lsbMv;
@@ -212,7 +215,12 @@ extern "C" int ecgPreprocessInit(const PreprocessConf *conf)
     st.reconfigPending = 1;
     m.started = true;
 
+    // A safety profile asked for before Init starts with the filters.
+    m.safe.on = 0;
+    m.safe.stepsSinceBeat = 0;
+    tessivar::respSetSafeMode(0);
     tessivar::_ecgPreprocessSetConf(m, conf);
+    if (m.safe.requested != 0) tessivar::applySafeProfile(m);
 
     const SignalQualityCallbacks sqCallbacks = tessivar::sqCallbacksFor(m);
     sqInit(&sqCallbacks);
@@ -413,6 +421,7 @@ extern "C" int ecgPreprocessDoPreprocess(int frames, const int *in, int *out)
     Monitor &m = monitor();
     if (!m.started || frames < 0 || (frames > 0 && (in == nullptr || out == nullptr))) return -1;
     EcgPreprocessState &st = m.g_ecgPreprocess;
+    if (m.safe.requested != m.safe.on) tessivar::applySafeProfile(m);
     if (st.reconfigPending != 0) {
         tessivar::reConfigSingleLeadBuff(m);
         st.reconfigPending = 0;

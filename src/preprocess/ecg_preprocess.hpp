@@ -63,6 +63,9 @@ struct SingleLeadBuff {
     SignalFilter *dispFilter[kChainSlots]; // display chain: base, line, emg (each may be null)
     SignalFilter *hrFilter[kChainSlots];   // analysis chain: only the line slot is used
     PaceRemove *paceRemover;              // the channel's pace remover
+    double lastDisplay;                   // display value of the previous frame
+    double blend;                         // offset faded out after a safety-profile switch
+    int32_t blendArmed;                   // 1: take the offset at the next frame
 };
 
 // The front end's state record. The first thirteen words are the settings
@@ -171,6 +174,23 @@ struct BeatEventBook {
     int64_t stepFrame[kBeatFrameRing] = {};  // analysis step -> input frame of its sample
 };
 
+// The safety profile (docs/safety.md). The host's setter and the log
+// configuration's key "safe_mode" ask for it; the request is applied at the
+// start of the next frame block so that a switch in the middle of a record
+// never lands between the frames of one call.
+constexpr int32_t kStaleHrSteps = 10000;  // analysis steps (10 s) without a beat before the rate goes to -1
+// A switch that changes a channel's chain restarts it; the jump between the
+// old and the new output is carried as an offset that fades with a time
+// constant of 500 frames, so the display moves at most 0.2 % of the jump per
+// frame beyond its own slope.
+constexpr double kBlendDecay = 0.998;
+struct SafeProfile {
+    int32_t on = 0;          // corrections in effect
+    int32_t requested = 0;   // wanted from the next frame block on
+    int32_t iniValue = -1;   // last value of the key in the log configuration, -1 absent
+    int64_t stepsSinceBeat = 0;  // analysis steps since the last beat or rate report
+};
+
 using AllocateFunc = void *(*)(std::size_t count, std::size_t size);
 
 struct Monitor {
@@ -184,6 +204,7 @@ struct Monitor {
     RespConf respConf{};        // how the respiration channel is created
     FilterSelection selection{}; // survives Init and Denit, like the catalogues it points into
     BeatEventBook beats{};
+    SafeProfile safe{};         // survives Init and Denit: a host may ask for it first
     int32_t respValid = 0;      // respiration lead valid at the last analysis step
     bool started = false;       // between Init and Denit
     bool leadBuffsBuilt = false; // the last rebuild of the lead records succeeded
@@ -234,6 +255,9 @@ int _ecgPreprocessSetFilter(Monitor &m, const char *base, const char *line, cons
 int set_filter(Monitor &m, int32_t base, int32_t line, int32_t emg);
 int set_filter2000(Monitor &m, int32_t base, int32_t line, int32_t emg);
 int set_mode(Monitor &m, int32_t mode);
+// set_mode of the safety profile: the catalogue of the current rate, and
+// the extra high-pass and delays brought up to date.
+int setModeSafe(Monitor &m, int32_t mode);
 int updateExtra001Filter(Monitor &m);
 // The record of the analysis chain's mains filter, "trap_50" (the taps of the
 // 1000 Hz "comb 50 0.6"), at every rate.
@@ -243,6 +267,19 @@ double doLineFilter(const Monitor &m, SignalFilter *filter, double x);
 // 1000 Hz) and the analysis chain (every filter stepped once).
 double doAllFilter(const Monitor &m, SignalFilter *const chain[kChainSlots], double x);
 double doAnalysisFilter(SignalFilter *const chain[kChainSlots], double x);
+
+// ---- safety profile ------------------------------------------------------
+// Puts a requested profile into effect: filters re-selected for it, every
+// channel restarted from its current sample when its chain changed.
+void applySafeProfile(Monitor &m);
+// Reads "safe_mode" (ON / OFF) from the log configuration; a changed value
+// becomes the request.
+void scanSafeKey(Monitor &m);
+// Per analysis step: a heart rate without a beat for kStaleHrSteps becomes
+// -1 and learning starts again.
+void checkStaleHeartRate(Monitor &m);
+// True when the line filter is stepped three times per sample.
+bool tripleStepped(const Monitor &m, const SignalFilter *filter);
 
 // ---- periodic task, reports, capture -------------------------------------
 void _periodicTask(Monitor &m);

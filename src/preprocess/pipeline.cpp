@@ -93,6 +93,15 @@ void runChannel(Monitor &m, SingleLeadBuff &r, int32_t raw, int32_t inStatus, do
         r.paceRing[r.ringIdx] = float(addPaceSignalInt(r.paceRemover, 0));
         *y += r.paceRing[ringBack(r.ringIdx, int64_t(st.filterDelay) + st.extraDelay + st.fuzzDelay)];
     }
+    if (r.blendArmed != 0) {
+        r.blend = r.lastDisplay - *y;
+        r.blendArmed = 0;
+    }
+    if (r.blend != 0.0) {
+        *y += r.blend;
+        r.blend = std::fabs(r.blend) < 0.5 ? 0.0 : r.blend * kBlendDecay;
+    }
+    r.lastDisplay = *y;
 }
 
 // Respiration of one analysis step: the display value for the output frame.
@@ -102,7 +111,8 @@ int32_t runRespiration(Monitor &m, const int32_t *inFrame)
     if (isLeadValid(m.status.debounce_statu, st.respLead) == 0) {
         if (m.respValid != 0) initBeatNoise();
         m.respValid = 0;
-        reportCurRespRate(m, -1);
+        // The safety profile tells the host once, not at every step.
+        if (m.safe.on == 0 || st.curRespRate != -1) reportCurRespRate(m, -1);
         return 0;
     }
     if (m.respValid == 0) initResp();
@@ -226,6 +236,8 @@ int reConfigSingleLeadBuff(Monitor &m)
     // The filter choice survives the rebuild: re-apply it by name.
     _ecgPreprocessSetFilter(m, get_name_by_value(base_array, st.curBase), get_name_by_value(line_array, st.curLine),
                             get_name_by_value(emg_array, st.curEmg));
+    // After a rate change the noise steps' delay follows the new rate.
+    if (m.safe.on != 0) _flush_fuzz_switch(m);
     return 0;
 }
 
@@ -245,6 +257,9 @@ void _update_all_delay(Monitor &m)
         const SignalFilter *b = r->dispFilter[kBase];
         base = b != nullptr && b->type != SIGNAL_FILTER_AVG ? getSignalFilterDelay(b) : 0;
         line = delayOf(r->dispFilter[kLine]);
+        // A comb stepped three times per sample counts its delay in steps;
+        // the safety profile reports samples (its peak lies at (d + 1) / 3).
+        if (m.safe.on != 0 && tripleStepped(m, r->dispFilter[kLine])) line = (line + 1) / 3;
         emg = delayOf(r->dispFilter[kEmg]);
     }
     st.paceDelay = r != nullptr && r->paceRemover != nullptr && st.paceFilter != 0 ? getPaceRemoveDelay() : 0;
@@ -344,6 +359,7 @@ void _do_preprocess(Monitor &m, const int32_t *inFrame, int32_t *outFrame)
         beats.stepFrame[beats.analysisSteps % kBeatFrameRing] = beats.frames - analysisDelayFrames(m);
         ++beats.analysisSteps;
         hrCalc(hrFrame, st.outLeadCount, noisyLeads);
+        if (m.safe.on != 0) checkStaleHeartRate(m);
         if ((st.dataType & kRespFlag) != 0) outFrame[1 + st.outLeadCount] = runRespiration(m, inFrame);
         // Every (fs / 1000)-th frame is an analysis step: 1000 per second.
         // Rates below 1000 give a negative countdown that never comes back

@@ -87,6 +87,7 @@ void rotateCapture(Monitor &m)
 int hrBeat(void *user, int32_t position, int32_t flag)
 {
     Monitor &m = *static_cast<Monitor *>(user);
+    m.safe.stepsSinceBeat = 0;
     m.g_ecgPreprocess.beatPosition = position;
     m.g_ecgPreprocess.beatFlag = flag;
     reportHeartBeat(m);
@@ -97,7 +98,12 @@ int hrBeatSample(void *user, int64_t sample, int32_t lead)
     reportBeatEvent(*static_cast<Monitor *>(user), sample, lead);
     return 0;
 }
-int hrRate(void *user, int32_t rate) { return reportCurHeartRate(*static_cast<Monitor *>(user), rate); }
+int hrRate(void *user, int32_t rate)
+{
+    Monitor &m = *static_cast<Monitor *>(user);
+    m.safe.stepsSinceBeat = 0;
+    return reportCurHeartRate(m, rate);
+}
 int hrLead(void *user, int32_t lead)
 {
     reportCurHrLead(*static_cast<Monitor *>(user), lead);
@@ -141,6 +147,7 @@ void _periodicTask(Monitor &m)
     const EcgPreprocessState &st = m.g_ecgPreprocess;
     TV_LOGT(kTag, "%s", "");
     logScanConf();
+    scanSafeKey(m);
     const int changed = checkCfgUpdate(m);
     if (changed != 0 || m.periodic.cfgChangeFlag != 0) {
         m.periodic.cfgChangeFlag = 0;
@@ -282,6 +289,8 @@ int reportCurHeartRate(Monitor &m, int32_t rate)
 int reportCurRespRate(Monitor &m, int32_t rate)
 {
     EcgPreprocessState &st = m.g_ecgPreprocess;
+    // The safety profile reports changes only.
+    if (m.safe.on != 0 && rate == st.curRespRate) return 0;
     TV_LOGT(kTag, ":%d", rate);
     st.curRespRate = rate;
     if (st.onRespRate != nullptr) st.onRespRate(rate);

@@ -100,7 +100,17 @@ struct RespChain {
     int64_t jumpCount;         // jump-ring writes
     int32_t reprime;           // 1: re-prime the baseline at the next decimated sample
     int32_t respThr = kRespDefaultThreshold;  // suffocation threshold (standard deviation)
+    int32_t safeMode = 0;      // 1: the owner's safety profile is in effect
 };
+
+// Computations (one a second) without a measured rate after which the
+// safety profile reports -1.
+inline constexpr int32_t kRespSafeHold = 15;
+
+// Switches the safety profile of the channel: no default or jittered rate
+// when nothing was measured, no rate while the heart rate is unknown, -1
+// after kRespSafeHold computations without a measured rate.
+void respSetSafeMode(int32_t on);
 extern RespChain s_respChain;
 
 // Tables of the estimator, reused by every computation.

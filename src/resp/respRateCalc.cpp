@@ -294,7 +294,8 @@ int32_t _respDisplayValueCal(RespState *st, const int32_t *P, double rate, int32
             out = roundRate(candidate);
             st->curRate = out;
         } else {
-            out = st->bandCount > 189 ? def : 0;
+            // The safety profile shows nothing it has not measured.
+            out = st->bandCount > 189 && s_respChain.safeMode == 0 ? def : 0;
         }
         ++st->rateHoldCount;
         return out;
@@ -302,7 +303,7 @@ int32_t _respDisplayValueCal(RespState *st, const int32_t *P, double rate, int32
 
     // No rate to show: now and then re-show the held rate, moved by at most
     // one. (With no rate held there is nothing to re-show.)
-    if (st->rateHoldCount > 0 && st->rateHoldCount % s_respCalc.randTime == 0) {
+    if (s_respChain.safeMode == 0 && st->rateHoldCount > 0 && st->rateHoldCount % s_respCalc.randTime == 0) {
         const int32_t jitter = std::rand() % 3 - 1;
         if (st->curRate > 0) out = st->curRate + jitter;
         s_respCalc.randTime = std::rand() % 5 + 7;
@@ -345,6 +346,9 @@ int32_t calcResp(RespState *st)
             st->heartNoiseState = 0;
         }
     }
+    // Without a heart rate a cardiac oscillation cannot be told from
+    // breathing: the safety profile takes no reading then.
+    if (s_respChain.safeMode != 0 && st->hr == 0) return _respDisplayValueCal(st, t.P, 0.0, 0);
     return _respDisplayValueCal(st, t.P, rate, n);
 }
 

@@ -267,6 +267,9 @@ void checkSecond(RespState &st, RespChain &ch)
             notifyRate(st, r);
             st.reportedRate = r;
             updateDisplayFilter(&st, r);
+        } else if (r < 1 && ch.safeMode != 0 && st.rateHoldCount >= kRespSafeHold && st.reportedRate != -1) {
+            notifyRate(st, -1);
+            st.reportedRate = -1;
         }
     }
     std::memmove(st.lpBuf, st.lpBuf + (kRespLpBufLen - kRespLpKeep), sizeof(float) * kRespLpKeep);
@@ -303,6 +306,8 @@ void updateDisplayFilter(RespState *st, int32_t r)
     st->disAvg = newSignalFilter(reinterpret_cast<const SignalFilterConf *>(&ch.disAvgConf));
     TV_LOGW(kTag, "change display window to:%d\n", n);
 }
+
+void respSetSafeMode(int32_t on) { s_respChain.safeMode = on != 0 ? 1 : 0; }
 
 }  // namespace tessivar
 

@@ -61,6 +61,12 @@ if(at EQUAL -1)
   message(FATAL_ERROR "strip chart is not a complete SVG document")
 endif()
 run(0 "display delay" demo ${WORK_DIR}/demo --seconds 20)
+# --safe: the plain 60 Hz comb reports the delay it has (942 samples for
+# 2825 steps at three steps per sample) instead of its step count.
+file(MAKE_DIRECTORY ${WORK_DIR}/safe)
+run(0 "display delay 2825 samples" run ${WORK_DIR}/sim --seconds 5 --filter 0.05,60,off --out-dir ${WORK_DIR}/safe --quiet)
+run(0 "display delay 942 samples" run ${WORK_DIR}/sim --seconds 5 --filter 0.05,60,off --out-dir ${WORK_DIR}/safe --quiet
+    --safe)
 run(1 "'aVR' is not an input lead" run ${WORK_DIR}/sim --leads aVR=I --out-dir ${WORK_DIR})
 run(1 "no signal described 'XYZ'" run ${WORK_DIR}/sim --leads II=XYZ --out-dir ${WORK_DIR})
 run(2 "--filter takes three names" run ${WORK_DIR}/sim --filter 0.67 --out-dir ${WORK_DIR})
