@@ -155,8 +155,10 @@ def evaluate(records, client=None, *, workers=2, progress=True, runner=None, **o
     own = []
     if client is None:
         # A record that takes its worker down is tried once more on a fresh
-        # one, then reported as failed.
-        with dask.config.set({"distributed.scheduler.allowed-failures": 1}):
+        # one, then reported as failed. Workers hold only the record they
+        # run, so a record queued behind a dying one is not blamed for it.
+        with dask.config.set({"distributed.scheduler.allowed-failures": 1,
+                              "distributed.scheduler.worker-saturation": 1.0}):
             cluster = LocalCluster(n_workers=workers, threads_per_worker=1, processes=True,
                                    dashboard_address=None, silence_logs=40)
         own.append(cluster)

@@ -1,0 +1,46 @@
+"""Records in parallel on a local Dask cluster give the serial table; a
+record whose worker dies is reported as failed."""
+import glob
+import os
+
+import pytest
+
+import tessivar
+
+pytestmark = pytest.mark.batch
+
+OPTIONS = dict(seconds=240, learning_s=60)  # four minutes of each record
+
+
+@pytest.fixture(scope="module")
+def mitdb(shared_data):
+    return sorted(p[:-4] for p in glob.glob(os.path.join(shared_data, "mitdb", "*.hea")))
+
+
+def test_cluster_equals_serial(mitdb):
+    serial = tessivar.evaluate(mitdb, "serial", progress=False, **OPTIONS)
+    parallel = tessivar.evaluate(mitdb, workers=2, progress=False, **OPTIONS)
+    assert parallel == serial
+    assert [r["record"] for r in parallel] == [os.path.basename(p) for p in mitdb]
+    assert not parallel.failed and parallel.gross["tp"] > 0
+    # Sensitivity and predictivity as counted: tp / (tp + fn), tp / (tp + fp).
+    row = parallel.rows[0]
+    assert row["se"] == row["tp"] / (row["tp"] + row["fn"])
+    assert "gross" in str(parallel)
+
+
+def test_dead_worker_fails_its_record_only(mitdb):
+    victim = os.path.basename(mitdb[1])
+
+    def runner(path, **options):
+        import os as os_
+        import tessivar as t
+        if os_.path.basename(path) == victim:
+            os_._exit(3)
+        return t.evaluate_record(path, **options)
+
+    table = tessivar.evaluate(mitdb[:4], workers=2, progress=False, runner=runner, seconds=30, learning_s=5)
+    assert table.failed == [victim]
+    assert "KilledWorker" in table.rows[1]["error"]
+    assert [r["status"] for i, r in enumerate(table.rows) if i != 1] == ["ok"] * 3
+    assert table.rows[0]["tp"] > 0
