@@ -44,3 +44,16 @@ def test_dead_worker_fails_its_record_only(mitdb):
     assert "KilledWorker" in table.rows[1]["error"]
     assert [r["status"] for i, r in enumerate(table.rows) if i != 1] == ["ok"] * 3
     assert table.rows[0]["tp"] > 0
+
+
+@pytest.mark.parametrize("records, code, rows", [
+    (["mitdb/100"], 0, [("100", "ok")]),
+    (["mitdb/100", "mitdb/absent"], 1, [("100", "ok"), ("absent", "failed")]),  # listed, not fatal
+])
+def test_batch_command(shared_data, cli, records, code, rows):
+    import subprocess
+    done = subprocess.run([cli, "batch", *[os.path.join(shared_data, r) for r in records], "--serial",
+                           "--seconds", "30", "--learning-s", "5"], capture_output=True, text=True)
+    assert done.returncode == code, done.stderr
+    table = [line.split()[:2] for line in done.stdout.splitlines()[1:-1]]
+    assert [tuple(r) for r in table] == rows
