@@ -117,6 +117,7 @@ private:
     std::vector<Event> events_;
     int64_t frame_ = 0;  // input frames processed since Init
     int inWords_ = 0, outWords_ = 0;
+    int block_ = 1;  // frames per call of the library
 };
 
 std::string text(const py::dict &options, const char *key, const char *fallback)
@@ -156,6 +157,7 @@ Monitor::Monitor(const py::dict &options)
     conf.onQuality = onQuality;
     conf.onStatus = onStatus;
     conf.qrsMethod = integer(options, "qrs_method", 0);
+    block_ = std::max(1, integer(options, "block", 1));
 
     g_slot.open = this;
     // The log prints its first lines before it takes the print hook: they
@@ -209,11 +211,12 @@ py::array_t<int32_t> Monitor::process(const py::array_t<int32_t, py::array::c_st
     py::ssize_t done = 0;
     {
         py::gil_scoped_release released;
-        // One frame per call, so that every callback knows its frame.
-        for (; done < n; ++done) {
-            rc = ecgPreprocessDoPreprocess(1, in + done * inWords_, o + done * outWords_);
+        while (done < n) {
+            const int k = int(std::min<py::ssize_t>(block_, n - done));
+            rc = ecgPreprocessDoPreprocess(k, in + done * inWords_, o + done * outWords_);
             if (rc < 0) break;
-            ++frame_;
+            done += k;
+            frame_ += k;
         }
     }
     check("ecgPreprocessDoPreprocess", rc);

@@ -80,7 +80,7 @@ def _record_of(ecg, fs, leads, resp):
 
 def analyze(ecg, fs=None, leads=("II",), resp=None, *, seconds=None, run_fs=1000, lsb_mv=1000,
             resp_scale=1000.0, hr_lead=None, resp_lead="II", filters=("0.67", "50", "40"), qrs_method=0,
-            lead_map=None, tail_ms=4000.0, **monitor_options):
+            lead_map=None, tail_ms=4000.0, filter_mode="normal", qrs_mode="adult", fuzz=0, **monitor_options):
     """Runs the front end over a whole recording and returns a Result.
 
     ecg is either a Record (read_record, simulate), whose leads are found by
@@ -116,7 +116,8 @@ def analyze(ecg, fs=None, leads=("II",), resp=None, *, seconds=None, run_fs=1000
                          f"(it has {layout['carried']}; or use 'auto')")
     count = len(frames)
     with Monitor(fs=run_fs, lsb_mv=lsb_mv, wire=layout["wire"], data=layout["data"], hr_lead=hr_lead,
-                 resp_lead=resp_lead, filters=filters, qrs_method=qrs_method, **monitor_options) as m:
+                 resp_lead=resp_lead, filters=filters, qrs_method=qrs_method, filter_mode=filter_mode,
+                 qrs_mode=qrs_mode, fuzz=fuzz, **monitor_options) as m:
         out = m.process(frames)
         tail = int(tail_ms * run_fs / 1000.0)
         if tail > 0:

@@ -16,8 +16,10 @@ class Monitor:
 
     Options: fs (1000 or 2000), lsb_mv (ADC counts per millivolt), wire,
     data, hr_lead, resp_lead, filters (base, line, emg names), qrs_method,
-    qrs_mode, filter_mode, pace_filter, pace_inhib, pace_remove_ms, fuzz,
-    sub_uv, debug_cfg. The library keeps one monitor per process: opening a
+    pace_filter, pace_inhib, pace_remove_ms, debug_cfg (log configuration
+    file); qrs_mode, filter_mode, fuzz and sub_uv call their setters when
+    given (None keeps the library's own setting); block is the number of
+    frames per call of the library (1: every event knows its exact frame). The library keeps one monitor per process: opening a
     second Monitor while one is open raises RuntimeError.
 
     Every callback is kept as an event with the input frame being processed
@@ -27,13 +29,14 @@ class Monitor:
     """
 
     def __init__(self, fs=1000, wire="12", data="SLR", hr_lead="II", resp_lead="II",
-                 filters=("0.67", "50", "35"), qrs_method=0, lsb_mv=1000, qrs_mode="adult",
-                 filter_mode="normal", pace_filter=0, pace_inhib=1, pace_remove_ms=10, fuzz=0,
-                 sub_uv=None, debug_cfg=None):
+                 filters=("0.67", "50", "35"), qrs_method=0, lsb_mv=1000, qrs_mode=None,
+                 filter_mode=None, pace_filter=0, pace_inhib=1, pace_remove_ms=10, fuzz=None,
+                 sub_uv=None, debug_cfg=None, block=1):
         self._core = _tessivar._Monitor(dict(
             fs=int(fs), wire=str(wire), data=str(data), hr_lead=str(hr_lead), resp_lead=str(resp_lead),
             qrs_method=int(qrs_method), lsb_mv=int(lsb_mv), pace_filter=int(pace_filter),
-            pace_inhib=int(pace_inhib), pace_remove_ms=int(pace_remove_ms), debug_cfg=debug_cfg or ""))
+            pace_inhib=int(pace_inhib), pace_remove_ms=int(pace_remove_ms), debug_cfg=debug_cfg or "",
+            block=int(block)))
         self.fs = int(fs)
         self._events = []
         try:
@@ -41,9 +44,12 @@ class Monitor:
                 if len(filters) != 3:
                     raise ValueError("filters takes three names (base, line, emg), e.g. ('0.67', '50', '35')")
                 self._core.set_filter(*map(str, filters))
-            self._core.set_filter_mode(filter_mode)
-            self._core.set_qrs_mode(qrs_mode)
-            self._core.set_fuzz(int(fuzz))
+            if filter_mode is not None:
+                self._core.set_filter_mode(filter_mode)
+            if qrs_mode is not None:
+                self._core.set_qrs_mode(qrs_mode)
+            if fuzz is not None:
+                self._core.set_fuzz(int(fuzz))
             if sub_uv is not None:
                 self._core.set_sub_uv(int(sub_uv))
         except Exception:
