@@ -57,6 +57,9 @@ def test_resampled_array_finds_the_beats():
     late = truth[truth > 5000] / 4
     assert np.min(np.abs(result.beats[None, :] - late[:, None]), axis=1).max() <= 37.5
     assert set(result.filtered) >= {"II"} and result.respiration is None
+    pytest.importorskip("matplotlib")
+    fig = result.plot(seconds=(5, 10))
+    assert len(fig.axes) == len(result.filtered) + 1
 
 
 @pytest.mark.parametrize("args, error, match", [
