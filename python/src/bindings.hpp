@@ -27,6 +27,9 @@ public:
     std::string logLine;
 };
 
+// True while a Monitor is open (the library's log is then its own).
+bool monitorOpen();
+
 void bindMonitor(py::module_ &m);
 void bindModules(py::module_ &m);
 void bindRecords(py::module_ &m);

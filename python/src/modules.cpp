@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include <tessivar/anal_log.h>
 #include <tessivar/beat_detect.h>
 #include <tessivar/signal_filter.h>
 
@@ -14,6 +15,39 @@ namespace tessivar::python {
 namespace {
 
 using Doubles = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+// The stand-alone modules log through the library's log, which prints to
+// standard output when no monitor has started it. Outside a Monitor the
+// wrappers start it for the call at warning level and keep the last line
+// for the exception of a refused call.
+struct QuietLogState {
+    std::string last;
+};
+QuietLogState g_quiet;
+
+class QuietLog {
+public:
+    QuietLog() : own_(!monitorOpen())
+    {
+        g_quiet.last.clear();
+        if (!own_) return;
+        LogConf conf{nullptr, nullptr, LOG_LEVEL_WARN, [](const char *line) {
+                         g_quiet.last = line ? line : "";
+                         while (!g_quiet.last.empty() && g_quiet.last.back() == '\n') g_quiet.last.pop_back();
+                     }};
+        newLog(&conf);
+    }
+    ~QuietLog()
+    {
+        if (own_) delLog();
+    }
+    QuietLog(const QuietLog &) = delete;
+    QuietLog &operator=(const QuietLog &) = delete;
+    const std::string &last() const { return g_quiet.last; }
+
+private:
+    bool own_;
+};
 
 void requireFinite(const Doubles &x, const char *what)
 {
@@ -37,6 +71,7 @@ public:
         name_ = args.contains("name") ? py::str(args["name"]).cast<std::string>() : kind;
         const double gain = args.contains("gain") ? args["gain"].cast<double>() : 1.0;
         SignalFilter *f = nullptr;
+        QuietLog log;
         if (kind == "fir") {
             num_ = values(args["b"].cast<Doubles>());
             FirFilterConf c{SIGNAL_FILTER_FIR, name_.c_str(), nullptr, gain, num_.data(), int32_t(num_.size())};
@@ -58,10 +93,14 @@ public:
         } else {
             throw std::invalid_argument("unknown filter kind '" + kind + "' (fir, iir, avg, avg_lp, notch)");
         }
-        if (!f) throw CallError("newSignalFilter", -1, "the filter record was refused");
+        if (!f) throw CallError("newSignalFilter", -1, log.last().empty() ? "the filter record was refused" : log.last());
         filter_ = f;
     }
-    ~Filter() { delSignalFilter(&filter_); }
+    ~Filter()
+    {
+        QuietLog log;
+        delSignalFilter(&filter_);
+    }
     Filter(const Filter &) = delete;
     Filter &operator=(const Filter &) = delete;
 
@@ -85,11 +124,12 @@ public:
         if (x.size() < 1) return py::array_t<double>(0);
         py::array_t<double> y(x.size());
         int rc = 0;
+        QuietLog log;
         {
             py::gil_scoped_release released;
             rc = doSignalFilterNotRealTime(filter_, x.data(), y.mutable_data(), int32_t(x.size()));
         }
-        if (rc < 0) throw CallError("doSignalFilterNotRealTime", rc, "");
+        if (rc < 0) throw CallError("doSignalFilterNotRealTime", rc, log.last());
         return y;
     }
     void reset()
@@ -113,8 +153,9 @@ py::array_t<int64_t> findRPeaks(const py::array_t<int16_t, py::array::c_style> &
     if (x.ndim() != 1) throw std::invalid_argument("samples must be a 1-D array");
     if (x.size() < 1) throw std::invalid_argument("samples must not be empty");
     BeatDetectConf conf{"python", nullptr, fs, mode, method, maxHr, minHr};
+    QuietLog log;
     BeatDetect *detector = newBeatDetect(&conf);
-    if (!detector) throw CallError("newBeatDetect", -1, "the detector configuration was refused");
+    if (!detector) throw CallError("newBeatDetect", -1, log.last().empty() ? "the detector configuration was refused" : log.last());
     // At most one beat per shortest RR interval, and a few over.
     const int32_t capacity = int32_t(x.size() / std::max(1, detector->minRRLen) + 16);
     std::vector<int32_t> positions(size_t(capacity), 0);
@@ -125,7 +166,7 @@ py::array_t<int64_t> findRPeaks(const py::array_t<int16_t, py::array::c_style> &
     }
     delBeatDetect(&detector);
     if (n == -2) n = capacity;
-    if (n < 0) throw CallError("findRPeak", n, "");
+    if (n < 0) throw CallError("findRPeak", n, log.last());
     py::array_t<int64_t> out(n);
     for (int32_t i = 0; i < n; ++i) out.mutable_data()[i] = positions[size_t(i)];
     return out;

@@ -274,6 +274,8 @@ void intSetter(Monitor &m, const char *function, int value)
 
 }  // namespace
 
+bool monitorOpen() { return g_slot.open != nullptr; }
+
 void bindMonitor(py::module_ &m)
 {
     py::class_<Monitor>(m, "_Monitor")

@@ -114,3 +114,14 @@ def test_find_r_peaks():
                        (ii.reshape(-1, 2), ValueError)):
         with pytest.raises(error):
             tessivar.find_r_peaks(bad, fs=1000)
+
+
+@pytest.mark.parametrize("call, function, log", [
+    (lambda: tessivar.SignalFilter.avg(0), "newSignalFilter", "Input parameter exception."),
+    (lambda: tessivar.find_r_peaks(np.zeros(100, np.int16), fs=0), "newBeatDetect", "[E]"),
+])
+def test_refused_module_records(call, function, log):
+    # Refusals carry the library's error line, printed nowhere else.
+    with pytest.raises(tessivar.TessivarError) as info:
+        call()
+    assert info.value.function == function and log in info.value.log
