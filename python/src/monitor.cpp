@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <deque>
 #include <string>
@@ -51,6 +52,7 @@ public:
     void close()
     {
         if (g_slot.open != this) return;
+        refuseWhileBusy();
         ecgPreprocessDenit();
         g_slot.open = nullptr;
     }
@@ -70,6 +72,13 @@ public:
     void requireOpen() const
     {
         if (!isOpen()) throw std::runtime_error("the Monitor is closed");
+        refuseWhileBusy();
+    }
+    // The library takes one call at a time: while process runs without the
+    // GIL, calls from other threads are refused instead of interleaved.
+    void refuseWhileBusy() const
+    {
+        if (busy_) throw std::runtime_error("the Monitor is processing frames in another thread");
     }
 
     // Callbacks of the library.
@@ -118,6 +127,7 @@ private:
     int64_t frame_ = 0;  // input frames processed since Init
     int inWords_ = 0, outWords_ = 0;
     int block_ = 1;  // frames per call of the library
+    std::atomic<bool> busy_{false};
 };
 
 std::string text(const py::dict &options, const char *key, const char *fallback)
@@ -209,6 +219,7 @@ py::array_t<int32_t> Monitor::process(const py::array_t<int32_t, py::array::c_st
     mark();
     int rc = 0;
     py::ssize_t done = 0;
+    busy_ = true;
     {
         py::gil_scoped_release released;
         while (done < n) {
@@ -219,6 +230,7 @@ py::array_t<int32_t> Monitor::process(const py::array_t<int32_t, py::array::c_st
             frame_ += k;
         }
     }
+    busy_ = false;
     check("ecgPreprocessDoPreprocess", rc);
     return out;
 }

@@ -123,3 +123,22 @@ def test_quality_text_is_json(sim_frames):
     with tessivar.Monitor() as m:
         m.process(frames[:5000])
         assert m.quality_now == json.loads(m._core.quality)
+
+
+def test_gil_released_and_calls_refused_meanwhile(sim_frames):
+    # While one thread processes (without the GIL), this one runs and its
+    # calls of the same monitor are refused rather than interleaved.
+    import threading
+    frames = np.tile(sim_frames[0], (10, 1))
+    with tessivar.Monitor() as m:
+        worker = threading.Thread(target=m.process, args=(frames,))
+        worker.start()
+        refused = False
+        while worker.is_alive() and not refused:
+            try:
+                m.hr_lead
+            except RuntimeError as e:
+                refused = "another thread" in str(e)
+        worker.join()
+        assert m.frames == len(frames)
+    assert refused
