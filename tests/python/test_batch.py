@@ -18,8 +18,13 @@ def mitdb(shared_data):
 
 
 def test_cluster_equals_serial(mitdb):
+    # A running cluster reached by its scheduler's address, as a cluster of
+    # several machines would be; the default local cluster is the next test's.
+    from distributed import LocalCluster
     serial = tessivar.evaluate(mitdb, "serial", progress=False, **OPTIONS)
-    parallel = tessivar.evaluate(mitdb, workers=2, progress=False, **OPTIONS)
+    with LocalCluster(n_workers=2, threads_per_worker=1, processes=True, dashboard_address=None,
+                      silence_logs=40) as cluster:
+        parallel = tessivar.evaluate(mitdb, cluster.scheduler_address, progress=False, **OPTIONS)
     assert parallel == serial
     assert [r["record"] for r in parallel] == [os.path.basename(p) for p in mitdb]
     assert not parallel.failed and parallel.gross["tp"] > 0
