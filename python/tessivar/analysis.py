@@ -28,10 +28,11 @@ class Result:
                 f"leads {', '.join(self.filtered)}>")
 
     def plot(self, seconds=(0.0, 10.0), leads=None, ax=None):
-        """Display leads with the beats, and the rate trends, through
-        matplotlib; returns the figure."""
+        """Display leads (by default those the recording carries) with the
+        beats, and the rate trends, through matplotlib; returns the figure."""
         import matplotlib.pyplot as plt
-        leads = list(leads or self.filtered)
+        carried = self.layout["carried"].split(", ")
+        leads = list(leads or [lead for lead in self.filtered if lead in carried])
         if ax is None:
             fig, axes = plt.subplots(len(leads) + 1, 1, figsize=(10, 1.6 * (len(leads) + 1)), squeeze=False)
             axes = axes[:, 0]
