@@ -6,6 +6,9 @@ import numpy as np
 from . import _tessivar
 from ._arrays import integers
 
+WIRES = ("1", "3", "5", "12", "15", "18")
+FORMATS = ("SL", "SLR", "SLT", "SLRT")
+
 
 class Monitor:
     """The library's front end, configured once and fed blocks of frames.
@@ -32,6 +35,14 @@ class Monitor:
                  filters=("0.67", "50", "35"), qrs_method=0, lsb_mv=1000, qrs_mode=None,
                  filter_mode=None, pace_filter=0, pace_inhib=1, pace_remove_ms=10, fuzz=None,
                  sub_uv=None, debug_cfg=None, block=1):
+        # The library starts with names or rates it cannot run and only
+        # refuses the frames later: such a configuration is refused here.
+        for name, value, allowed in (("fs", fs, (1000, 2000)), ("wire", str(wire), WIRES),
+                                     ("data", str(data), FORMATS)):
+            if value not in allowed:
+                raise ValueError(f"{name} must be one of {', '.join(map(str, allowed))}, not {value!r}")
+        if int(lsb_mv) < 1:
+            raise ValueError(f"lsb_mv (ADC counts per millivolt) must be positive, not {lsb_mv}")
         self._core = _tessivar._Monitor(dict(
             fs=int(fs), wire=str(wire), data=str(data), hr_lead=str(hr_lead), resp_lead=str(resp_lead),
             qrs_method=int(qrs_method), lsb_mv=int(lsb_mv), pace_filter=int(pace_filter),

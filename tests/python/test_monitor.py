@@ -107,9 +107,16 @@ def test_refused_setters(call, function):
     assert function in str(info.value)
 
 
-def test_bad_configuration():
-    with pytest.raises(ValueError, match="three names"):
-        tessivar.Monitor(filters=("0.67", "50"))
+@pytest.mark.parametrize("options, match", [
+    (dict(filters=("0.67", "50")), "three names"),
+    (dict(fs=500), "fs must be one of 1000, 2000"),
+    (dict(wire="7"), "wire must be one of"),
+    (dict(data="SLX"), "data must be one of"),
+    (dict(lsb_mv=0), "must be positive"),
+])
+def test_bad_configuration(options, match):
+    with pytest.raises(ValueError, match=match):
+        tessivar.Monitor(**options)
     m = tessivar.Monitor()
     m.close()
     with pytest.raises(RuntimeError, match="closed"):
