@@ -21,7 +21,8 @@ else
 fi
 
 packages=(g++ gcc cmake ninja-build pkgconf binutils libcjson-dev libiniparser-dev
-          libgtest-dev libgmock-dev libbenchmark-dev libsoxr-dev python3-numpy python3-scipy)
+          libgtest-dev libgmock-dev libbenchmark-dev libsoxr-dev python3-numpy python3-scipy
+          python3-pybind11 pybind11-dev python3-pytest python3-dask python3-distributed python3-matplotlib)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

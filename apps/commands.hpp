@@ -11,5 +11,6 @@ int commandRun(int argc, char **argv, int first);
 int commandPlot(int argc, char **argv, int first);
 int commandDemo(int argc, char **argv, int first);
 int commandDetect(int argc, char **argv, int first);
+int commandBatch(int argc, char **argv, int first);
 
 }  // namespace tessivar::cli

@@ -8,6 +8,7 @@
 //   tessivar detect RECORD... [...] one beat detector alone over one lead
 //   tessivar plot RECORD [...]     an SVG strip chart of a run
 //   tessivar demo [DIR]            simulate, run, compare and plot in one go
+//   tessivar batch RECORD... [...] evaluate records in parallel (Python, Dask)
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -55,7 +56,8 @@ void printUsage(std::FILE *to)
                  "       tessivar detect RECORD... [--qrs-method N] [--offline] [--fs HZ] [--lead NAME] [--write DIR]\n"
                  "                [--window-ms 150] [--learning-s 300]\n"
                  "       tessivar demo [DIR] [--hr BPM] [--resp BRPM] [--seconds S] [--fs 1000|2000]\n"
-                 "       tessivar plot RECORD [--out-dir DIR] [--leads II,V1] [--from S] [--seconds S] [--svg FILE]\n");
+                 "       tessivar plot RECORD [--out-dir DIR] [--leads II,V1] [--from S] [--seconds S] [--svg FILE]\n"
+                 "       tessivar batch RECORD... [--scheduler ADDRESS] [--workers N] [--seconds S] [--learning-s S] [--serial]\n");
 }
 
 }  // namespace
@@ -79,6 +81,7 @@ int main(int argc, char **argv)
         if (std::strcmp(command, "plot") == 0) return commandPlot(argc, argv, 2);
         if (std::strcmp(command, "demo") == 0) return commandDemo(argc, argv, 2);
         if (std::strcmp(command, "detect") == 0) return commandDetect(argc, argv, 2);
+        if (std::strcmp(command, "batch") == 0) return commandBatch(argc, argv, 2);
         printUsage(stderr);
         return 2;
     } catch (const UsageError &e) {
