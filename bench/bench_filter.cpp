@@ -7,6 +7,7 @@
 // lfilter on the same coefficients and signal.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -82,29 +83,29 @@ const IntegerFilterTap kCombDen[] = {{1, 2304}, {21, -4608}, {41, 2304}};
 const IntegerFilterTap kHpassNum[] = {{1, -1}, {1920, 3686400}, {1921, -7372798}, {1922, 3686400}, {3841, -1}};
 const IntegerFilterTap kHpassDen[] = {{1, 3686400}, {2, -7372800}, {3, 3686400}};
 
-IntegerFilterConf hpassRecord()
+// A five-over-three-tap integer record of numerator length len and
+// denominator length denLen.
+IntegerFilterConf integerRecord(const char *name, const IntegerFilterTap *num, int32_t len,
+                                const IntegerFilterTap *den, int32_t denLen)
 {
     IntegerFilterConf c{};
     c.type = SIGNAL_FILTER_INTEGER;
-    c.name = "hpass 0.3";
+    c.name = name;
     c.gain = 1.0;
-    c.numData = kHpassNum;
-    c.num_num = 3841;
+    c.numData = num;
+    c.num_num = len;
     c.num_num_valid = 5;
-    c.denData = kHpassDen;
-    c.den_num = 3;
+    c.denData = den;
+    c.den_num = denLen;
     c.den_num_valid = 3;
     return c;
 }
 
+IntegerFilterConf hpassRecord() { return integerRecord("hpass 0.3", kHpassNum, 3841, kHpassDen, 3); }
+
 void BM_IntegerComb50Hp06(benchmark::State &state)
 {
-    IntegerFilterConf c = hpassRecord();
-    c.name = "comb 50 0.6";
-    c.numData = kCombNum;
-    c.num_num = 1921;
-    c.denData = kCombDen;
-    c.den_num = 41;
+    IntegerFilterConf c = integerRecord("comb 50 0.6", kCombNum, 1921, kCombDen, 41);
     runPerSample(state, &c);
 }
 BENCHMARK(BM_IntegerComb50Hp06);
@@ -112,13 +113,11 @@ BENCHMARK(BM_IntegerComb50Hp06);
 // The respiration display average: 1000 taps of 1/1000.
 void BM_FirEqualTaps1000(benchmark::State &state)
 {
-    std::vector<double> taps(1000, 1.0);
-    FirFilterConf c{};
-    c.type = SIGNAL_FILTER_FIR;
+    std::vector<double> taps;
+    FirFilterConf c = firRecord(taps, 1000);
+    std::fill(taps.begin(), taps.end(), 1.0);
     c.name = "disAvg";
     c.gain = 1.0 / 1000;
-    c.numData = taps.data();
-    c.num_num = 1000;
     runPerSample(state, &c);
 }
 BENCHMARK(BM_FirEqualTaps1000);

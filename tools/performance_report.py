@@ -7,7 +7,9 @@ one 12-lead monitor at 2000 Hz. Everything is measured in this one run.
 
 usage: tools/performance_report.py [BUILD_DIR] [--out docs/performance.md]
 The benchmarks come from BUILD_DIR/bench (build them first:
-cmake --build build --target bench_filter bench_pipeline).
+cmake --build build --target bench_filter bench_pipeline). Everything after
+the line "<!-- kept by tools/performance_report.py -->" of an existing
+document is kept.
 """
 import argparse
 import json
@@ -186,8 +188,17 @@ def main():
       "quality reports included: tests/preprocess/test_preprocess_alloc.cpp counts them with a "
       "replaced allocator.")
     w("")
+    # What follows the marker (the profile notes and the accumulator
+    # comparison of tools/accumulator_difference.py) is kept as it is.
+    marker = "<!-- kept by tools/performance_report.py -->"
+    kept = ""
+    if os.path.exists(args.out):
+        with open(args.out) as f:
+            old = f.read()
+        if marker in old:
+            kept = old[old.index(marker):]
     with open(args.out, "w") as f:
-        f.write("\n".join(lines))
+        f.write("\n".join(lines) + "\n" + (kept or marker + "\n"))
     sys.stdout.write("\n".join(lines))
 
 
