@@ -126,7 +126,7 @@ extern "C" SignalFilter *newFirFilter(const FirFilterConf *conf)
     fir->xLen = taps;
     fir->xBuf = blockArray<double>(fir, historyAt);
     FirRunningSum *run = new (blockArray<FirRunningSum>(fir, kRunningSumAt)) FirRunningSum{};
-    run->owner = fir;
+    run->owner = coefAt == kCoefAt ? fir : nullptr;  // the coefficients are where runningSumOf looks
     bool equal = taps >= kRunningSumTaps;
     for (int32_t k = 1; equal && k < taps; ++k) equal = b[k] == b[0];
     run->equalTaps = equal ? 1 : 0;
