@@ -27,6 +27,7 @@
 #include "tessivar/fir_filter.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -58,8 +59,9 @@ constexpr std::size_t kCoefAt = alignUp(kRunningSumAt + sizeof(FirRunningSum), a
 // The running sum of a created FIR, or null for any other FIR.
 FirRunningSum *runningSumOf(FirFilter *fir)
 {
-    const char *base = reinterpret_cast<const char *>(fir);
-    if (reinterpret_cast<const char *>(fir->numData) != base + kCoefAt) return nullptr;
+    // Compared as addresses: a static filter's coefficients are elsewhere.
+    if (reinterpret_cast<std::uintptr_t>(fir->numData) != reinterpret_cast<std::uintptr_t>(fir) + kCoefAt)
+        return nullptr;
     FirRunningSum *run = blockArray<FirRunningSum>(fir, kRunningSumAt);
     return run->owner == fir ? run : nullptr;
 }

@@ -10,10 +10,11 @@
 #include "sig_quality/sig_quality.hpp"
 
 #include <algorithm>
+#include <cjson/cJSON.h>
+
 #include <cstdint>
 
 #include "common/log_macros.hpp"
-#include <cjson/cJSON.h>
 
 namespace tessivar {
 namespace {
@@ -132,7 +133,6 @@ const char *merge_lead_quality(int32_t quality, int32_t &flag)
     flag = 1;
     return "";
 }
-
 
 // A member node: a constant key and a constant string value. The printer
 // only reads them; the nodes are never handed to cJSON_Delete.
