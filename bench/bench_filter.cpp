@@ -1,9 +1,13 @@
 // Per-sample throughput of every filter kind at the record sizes the front
-// end uses (items/s = samples per second): 113- and 225-tap FIR, 7/7 IIR,
-// the 3841-long integer baseline record, the moving averages and the notch;
-// plus the whole-array path of the FIR and integer kinds.
+// end uses (items/s = samples per second): 113- and 225-tap FIR, the
+// 1000-tap equal-coefficient FIR of the respiration display, 7/7 IIR, the
+// 3841-long integer baseline record "hpass 0.3" and the 1921-long mains comb
+// "comb 50 0.6", the moving averages and the notch; plus the whole-array
+// path of the FIR and integer kinds. tools/performance_report.py runs scipy's
+// lfilter on the same coefficients and signal.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -72,23 +76,51 @@ FirFilterConf firRecord(std::vector<double> &taps, int n)
     return c;
 }
 
+// "comb 50 0.6": centre 961, side taps 20 apart, K 2304.
+const IntegerFilterTap kCombNum[] = {{1, -1}, {941, 2304}, {961, -4606}, {981, 2304}, {1921, -1}};
+const IntegerFilterTap kCombDen[] = {{1, 2304}, {21, -4608}, {41, 2304}};
+
 const IntegerFilterTap kHpassNum[] = {{1, -1}, {1920, 3686400}, {1921, -7372798}, {1922, 3686400}, {3841, -1}};
 const IntegerFilterTap kHpassDen[] = {{1, 3686400}, {2, -7372800}, {3, 3686400}};
 
-IntegerFilterConf hpassRecord()
+// A five-over-three-tap integer record of numerator length len and
+// denominator length denLen.
+IntegerFilterConf integerRecord(const char *name, const IntegerFilterTap *num, int32_t len,
+                                const IntegerFilterTap *den, int32_t denLen)
 {
     IntegerFilterConf c{};
     c.type = SIGNAL_FILTER_INTEGER;
-    c.name = "hpass 0.3";
+    c.name = name;
     c.gain = 1.0;
-    c.numData = kHpassNum;
-    c.num_num = 3841;
+    c.numData = num;
+    c.num_num = len;
     c.num_num_valid = 5;
-    c.denData = kHpassDen;
-    c.den_num = 3;
+    c.denData = den;
+    c.den_num = denLen;
     c.den_num_valid = 3;
     return c;
 }
+
+IntegerFilterConf hpassRecord() { return integerRecord("hpass 0.3", kHpassNum, 3841, kHpassDen, 3); }
+
+void BM_IntegerComb50Hp06(benchmark::State &state)
+{
+    IntegerFilterConf c = integerRecord("comb 50 0.6", kCombNum, 1921, kCombDen, 41);
+    runPerSample(state, &c);
+}
+BENCHMARK(BM_IntegerComb50Hp06);
+
+// The respiration display average: 1000 taps of 1/1000.
+void BM_FirEqualTaps1000(benchmark::State &state)
+{
+    std::vector<double> taps;
+    FirFilterConf c = firRecord(taps, 1000);
+    std::fill(taps.begin(), taps.end(), 1.0);
+    c.name = "disAvg";
+    c.gain = 1.0 / 1000;
+    runPerSample(state, &c);
+}
+BENCHMARK(BM_FirEqualTaps1000);
 
 void BM_Fir(benchmark::State &state)
 {

@@ -20,6 +20,16 @@ namespace tessivar::filter {
 // Log tag of the generic entry points.
 inline constexpr const char *kTag = "signal filter";
 
+// Accumulator of the per-sample sums of the FIR, IIR comb and integer kinds.
+// Extended precision by default (the x87 80-bit format on x86); a build with
+// TESSIVAR_FILTER_ACCUMULATOR=double sums in double, for targets where long
+// double is a slow software type. Outputs then differ in the last bits.
+#ifdef TESSIVAR_FILTER_ACCUMULATOR_DOUBLE
+using Accumulator = double;
+#else
+using Accumulator = long double;
+#endif
+
 // The kind object behind a header, or null when the filter is null or of
 // another kind. Every kind object begins with its SignalFilter header.
 template <class Kind>

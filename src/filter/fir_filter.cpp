@@ -4,9 +4,21 @@
 // counts down), and y = sum_k b[k] * xBuf[(xIndex + k) mod L] is taken in two
 // straight runs, from xIndex to the end of the history and then the wrapped
 // remainder from slot 0, so there is neither a modulo nor a branch inside
-// the loops. The sum is accumulated in long double (the x87 80-bit format,
-// 64-bit mantissa, on x86; on a platform whose long double is no wider than
-// double the last bits may differ) and rounded to double once.
+// the loops. The sum is accumulated in the filter accumulator (long double,
+// the x87 80-bit format with a 64-bit mantissa on x86, unless the build
+// selects double; on a platform whose long double is no wider than double
+// the last bits may differ) and rounded to double once.
+//
+// Moving averages: a created filter of at least kRunningSumTaps taps that
+// are all the same value c (the respiration display average) keeps the sum
+// of its history up to date instead, adding the newest sample and taking
+// away the one that leaves, and returns c * sum: two additions per sample
+// instead of L products. The history is summed afresh whenever the index
+// wraps (once per L samples) and whenever the sum is not finite, so rounding
+// does not build up and a NaN or infinity leaves with its sample. The result
+// may differ from the product sum in the last bits of the double (c * sum is
+// rounded once where the product sum rounds every product), so filters of
+// fewer taps keep the product sum.
 //
 // Whole array: out[t] = sum_k b[k] * x~[t+d-k], x~ being the input extended
 // by its edge values. The middle is one convolution of the input; the first
@@ -14,7 +26,10 @@
 // edge-extended copies of the head and tail.
 #include "tessivar/fir_filter.h"
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <new>
 
 #include "common/log_macros.hpp"
 #include "filter/filter.hpp"
@@ -24,6 +39,39 @@ namespace tessivar::filter {
 namespace {
 
 constexpr const char *kFirTag = "fir_filter";
+
+// Moving-average bookkeeping of a created FIR. It sits in the filter's block
+// between the FirFilter and its coefficients, so it is found from the
+// coefficient pointer; statically defined filters have none.
+struct FirRunningSum {
+    const FirFilter *owner;  // the filter whose block holds it
+    int32_t equalTaps;       // 1: every tap equals numData[0] and there are enough
+    Accumulator sum;         // sum of the history
+};
+
+// Shortest filter worth the running sum.
+constexpr int32_t kRunningSumTaps = 64;
+
+constexpr std::size_t alignUp(std::size_t n, std::size_t a) { return (n + a - 1) / a * a; }
+constexpr std::size_t kRunningSumAt = alignUp(sizeof(FirFilter), alignof(FirRunningSum));
+constexpr std::size_t kCoefAt = alignUp(kRunningSumAt + sizeof(FirRunningSum), alignof(double));
+
+// The running sum of a created FIR, or null for any other FIR.
+FirRunningSum *runningSumOf(FirFilter *fir)
+{
+    // Compared as addresses: a static filter's coefficients are elsewhere.
+    if (reinterpret_cast<std::uintptr_t>(fir->numData) != reinterpret_cast<std::uintptr_t>(fir) + kCoefAt)
+        return nullptr;
+    FirRunningSum *run = blockArray<FirRunningSum>(fir, kRunningSumAt);
+    return run->owner == fir ? run : nullptr;
+}
+
+Accumulator historySum(const FirFilter *fir)
+{
+    Accumulator s = 0.0;
+    for (int32_t k = 0; k < fir->xLen; ++k) s += fir->xBuf[k];
+    return s;
+}
 
 // The filter as a FIR, or null.
 FirFilter *asFir(SignalFilter *filter) { return kindOf<FirFilter>(filter, SIGNAL_FILTER_FIR); }
@@ -39,6 +87,17 @@ void clearFir(FirFilter *fir, double x0)
 {
     fillHistory(fir->xBuf, fir->xLen, x0);
     fir->xIndex = fir->xLen - 1;
+    if (FirRunningSum *run = runningSumOf(fir)) run->sum = historySum(fir);
+}
+
+// One moving-average step: x replaces the oldest sample at slot `at`.
+double runningStep(FirFilter *fir, FirRunningSum *run, int32_t at, double x)
+{
+    const double leaving = fir->xBuf[at];
+    fir->xBuf[at] = x;
+    run->sum += static_cast<Accumulator>(x) - leaving;
+    if (at == 0 || !std::isfinite(static_cast<double>(run->sum))) run->sum = historySum(fir);
+    return static_cast<double>(static_cast<Accumulator>(fir->numData[0]) * run->sum);
 }
 
 }  // namespace
@@ -56,7 +115,8 @@ extern "C" SignalFilter *newFirFilter(const FirFilterConf *conf)
     TV_LOGT(kFirTag, "new %s, %d taps", conf->name, conf->num_num);
     const int32_t taps = conf->num_num;
     BlockLayout layout(sizeof(FirFilter));
-    const std::size_t coefAt = layout.reserve<double>(taps);
+    layout.reserve<FirRunningSum>(1);  // at kRunningSumAt
+    const std::size_t coefAt = layout.reserve<double>(taps);  // kCoefAt
     const std::size_t historyAt = layout.reserve<double>(taps);
     FirFilter *fir = allocateFilter<FirFilter>(layout, SIGNAL_FILTER_FIR, conf->name, conf->dataPath);
     if (fir == nullptr) return nullptr;
@@ -67,6 +127,11 @@ extern "C" SignalFilter *newFirFilter(const FirFilterConf *conf)
     fir->num_num = taps;
     fir->xLen = taps;
     fir->xBuf = blockArray<double>(fir, historyAt);
+    FirRunningSum *run = new (blockArray<FirRunningSum>(fir, kRunningSumAt)) FirRunningSum{};
+    run->owner = coefAt == kCoefAt ? fir : nullptr;  // the coefficients are where runningSumOf looks
+    bool equal = taps >= kRunningSumTaps;
+    for (int32_t k = 1; equal && k < taps; ++k) equal = b[k] == b[0];
+    run->equalTaps = equal ? 1 : 0;
     initFirFilter(&fir->head);
     return &fir->head;
 }
@@ -118,14 +183,20 @@ extern "C" double doFirFilter(SignalFilter *filter, double x)
     const double *h = fir->xBuf;
     const int32_t taps = fir->num_num;
     const int32_t at = fir->xIndex;
+    FirRunningSum *run = runningSumOf(fir);
+    if (run != nullptr && run->equalTaps == 1) {
+        const double y = runningStep(fir, run, at, x);
+        fir->xIndex = at == 0 ? fir->xLen - 1 : at - 1;
+        return filter->gain * y;
+    }
     fir->xBuf[at] = x;
 
     // b[k] meets slot at + k up to the end of the history, then slot
     // k - (xLen - at) from the start.
     const int32_t direct = fir->xLen - at < taps ? fir->xLen - at : taps;
-    long double s = 0.0L;
-    for (int32_t k = 0; k < direct; ++k) s += static_cast<long double>(b[k]) * h[at + k];
-    for (int32_t k = direct, j = 0; k < taps; ++k, ++j) s += static_cast<long double>(b[k]) * h[j];
+    Accumulator s = 0.0;
+    for (int32_t k = 0; k < direct; ++k) s += static_cast<Accumulator>(b[k]) * h[at + k];
+    for (int32_t k = direct, j = 0; k < taps; ++k, ++j) s += static_cast<Accumulator>(b[k]) * h[j];
 
     fir->xIndex = at == 0 ? fir->xLen - 1 : at - 1;
     return filter->gain * static_cast<double>(s);

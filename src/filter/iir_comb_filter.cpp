@@ -3,7 +3,8 @@
 // Per sample: x goes into the input history at xIndex, then
 //   s = sum_{k<nb} b[k] * xBuf[(xIndex + k) mod xLen]
 //     - sum_{1<=k<na} a[k] * yBuf[(yIndex + k) mod yLen]
-// in long double, each sum in two straight runs (up to the end of the
+// in the filter accumulator (long double unless the build selects double),
+// each sum in two straight runs (up to the end of the
 // history, then the wrapped rest from slot 0); y = s / a[0] is rounded to
 // double, stored in the output history and returned times gain. Both
 // indices count down. Priming fills the input history with x0 and the
@@ -50,16 +51,16 @@ void clearIir(IirCombFilter *iir, double x0)
 // sum_{k=first..count-1} c[k] * buf[(at + k) mod len], subtracted from or
 // added to s, in two straight runs.
 template <bool Subtract>
-long double accumulate(long double s, const double *c, int32_t first, int32_t count, const double *buf, int32_t at,
+Accumulator accumulate(Accumulator s, const double *c, int32_t first, int32_t count, const double *buf, int32_t at,
                        int32_t len)
 {
     const int32_t direct = len - at < count ? len - at : count;
     for (int32_t k = first; k < direct; ++k) {
-        const long double v = static_cast<long double>(c[k]) * buf[at + k];
+        const Accumulator v = static_cast<Accumulator>(c[k]) * buf[at + k];
         s = Subtract ? s - v : s + v;
     }
     for (int32_t k = direct > first ? direct : first, j = k - (len - at); k < count; ++k, ++j) {
-        const long double v = static_cast<long double>(c[k]) * buf[j];
+        const Accumulator v = static_cast<Accumulator>(c[k]) * buf[j];
         s = Subtract ? s - v : s + v;
     }
     return s;
@@ -150,9 +151,12 @@ extern "C" double doIirCombFilter(SignalFilter *filter, double x)
     const int32_t xAt = iir->xIndex;
     const int32_t yAt = iir->yIndex;
     iir->xBuf[xAt] = x;
-    long double s = accumulate<false>(0.0L, iir->numData, 0, iir->num_num, iir->xBuf, xAt, iir->xLen);
+    Accumulator s = accumulate<false>(0.0, iir->numData, 0, iir->num_num, iir->xBuf, xAt, iir->xLen);
     s = accumulate<true>(s, iir->denData, 1, iir->den_num, iir->yBuf, yAt, iir->yLen);
-    const double y = static_cast<double>(s / iir->denData[0]);
+    // Most designs are normalised (a[0] = 1): dividing by 1 changes nothing,
+    // so the division is left out for them.
+    const double a0 = iir->denData[0];
+    const double y = static_cast<double>(a0 == 1.0 ? s : s / a0);
     iir->yBuf[yAt] = y;
     iir->xIndex = xAt == 0 ? iir->xLen - 1 : xAt - 1;
     iir->yIndex = yAt == 0 ? iir->yLen - 1 : yAt - 1;

@@ -5,7 +5,8 @@
 // modulo, each list is split once at the first tap whose position passes
 // the end of the history (a linear scan; the lists hold a handful of taps):
 // taps before the split read slot index + seq - 1, the rest the wrapped slot
-// seq - 1 - (length - index). Sums are in long double; the first
+// seq - 1 - (length - index). Sums are in the filter accumulator (long
+// double unless the build selects double); the first
 // denominator tap normalises. Cost per sample: num_num_valid +
 // den_num_valid - 1 multiply-adds and one division, whatever the
 // polynomial lengths.
@@ -89,17 +90,17 @@ int32_t copyTaps(const IntegerFilterTap *src, int32_t count, double gain, Intege
 // sum of data * slot over taps[first..count-1] against a history of len
 // slots whose current slot is at.
 template <bool Subtract>
-long double accumulate(long double s, const IntegerFilterTap *taps, int32_t first, int32_t count, const double *buf,
+Accumulator accumulate(Accumulator s, const IntegerFilterTap *taps, int32_t first, int32_t count, const double *buf,
                        int32_t at, int32_t len)
 {
     const int32_t room = len - at;  // positions 1 .. room need no wrap
     int32_t i = first;
     for (; i < count && taps[i].seq <= room; ++i) {
-        const long double v = static_cast<long double>(taps[i].data) * buf[at + taps[i].seq - 1];
+        const Accumulator v = static_cast<Accumulator>(taps[i].data) * buf[at + taps[i].seq - 1];
         s = Subtract ? s - v : s + v;
     }
     for (; i < count; ++i) {
-        const long double v = static_cast<long double>(taps[i].data) * buf[taps[i].seq - 1 - room];
+        const Accumulator v = static_cast<Accumulator>(taps[i].data) * buf[taps[i].seq - 1 - room];
         s = Subtract ? s - v : s + v;
     }
     return s;
@@ -205,7 +206,7 @@ extern "C" double doIntegerFilter(SignalFilter *filter, double x)
     const int32_t xAt = f->xIndex;
     const int32_t yAt = f->yIndex;
     f->xBuf[xAt] = x;
-    long double s = accumulate<false>(0.0L, f->numData, 0, f->num_num_valid, f->xBuf, xAt, f->xLen);
+    Accumulator s = accumulate<false>(0.0, f->numData, 0, f->num_num_valid, f->xBuf, xAt, f->xLen);
     s = accumulate<true>(s, f->denData, 1, f->den_num_valid, f->yBuf, yAt, f->yLen);
     const double y = static_cast<double>(s / f->denData[0].data);
     f->yBuf[yAt] = y;

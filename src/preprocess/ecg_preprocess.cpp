@@ -196,7 +196,6 @@ extern "C" int ecgPreprocessInit(const PreprocessConf *conf)
     if (m.started) tessivar::stopModules();
     EcgPreprocessState &st = m.g_ecgPreprocess;
     if (st.leadBuffs != nullptr) tessivar::freeSingleLeadBuff(m);
-    std::free(st.curQuality);
     // A fresh start: state record, status ring, debounce and frame counter.
     // The capture files and their change flag were set up by the log just
     // now and stay as they are.
@@ -245,7 +244,6 @@ extern "C" int ecgPreprocessDenit(void)
     m.beats.user = nullptr;
     tessivar::set_filter(m, 0, 0, 0);
     EcgPreprocessState &st = m.g_ecgPreprocess;
-    std::free(st.curQuality);
     st.curQuality = nullptr;
     tessivar::freeSingleLeadBuff(m);
     hrCalcDeinit();

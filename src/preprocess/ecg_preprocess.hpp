@@ -105,7 +105,7 @@ struct EcgPreprocessState {
     int32_t savedEmg;
     int32_t savedLine;
     int32_t hrLearning;       // 1 while heart rate is learning
-    char *curQuality;         // own copy of the last quality report, or null
+    char *curQuality;         // the last quality report (Monitor::qualityText), or null
     int32_t curHrLead;        // lead id reported by heart rate
     int32_t beatPosition;     // the last beat, as handed over by heart rate
     int32_t beatFlag;
@@ -209,6 +209,9 @@ struct Monitor {
     bool started = false;       // between Init and Denit
     bool leadBuffsBuilt = false; // the last rebuild of the lead records succeeded
     AllocateFunc allocate = std::calloc;  // lead buffers; replaced only by tests
+    // Own copy of the last quality report, kept here so that a report
+    // allocates nothing; reports are far shorter (under 900 characters).
+    char qualityText[4096]{};
 };
 
 // The one monitor of the process.

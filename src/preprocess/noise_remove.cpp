@@ -23,6 +23,15 @@ int32_t quantise(int32_t x)
     return q > INT32_MAX ? INT32_MAX - 2 : (q < INT32_MIN ? INT32_MIN + 3 : int32_t(q));
 }
 
+// Ring slot i + k for i in [0, kStepRing] and k in [0, kStepRing): the sum
+// is below two ring lengths, so one conditional subtraction replaces the
+// modulo.
+int32_t ringAt(int32_t i, int32_t k)
+{
+    const int32_t j = i + k;
+    return j >= kStepRing ? j - kStepRing : j;
+}
+
 }  // namespace
 
 int32_t max(const int32_t *values, int32_t n)
@@ -55,15 +64,15 @@ int stepCheck(StepState *s, int32_t x, int reset)
     ring[s->index] = x;
     int32_t i = s->index + 1;
     // A keeps the samples 549 ... 998 back, B the samples 0 ... 448 back.
-    s->sumA += int64_t(ring[(i + kBlock) % kStepRing]) - ring[i % kStepRing];
-    s->sumB += int64_t(ring[(i + 999) % kStepRing]) - ring[(i + 550) % kStepRing];
+    s->sumA += int64_t(ring[ringAt(i, kBlock)]) - ring[ringAt(i, 0)];
+    s->sumB += int64_t(ring[ringAt(i, 999)]) - ring[ringAt(i, 550)];
     if (i > kStepRing - 1) i = 0;
     s->index = i;
 
     if (--s->countdown >= 1) return 0;
     s->countdown = 0;
-    const int32_t p = ring[(i + 509) % kStepRing];  // 490 samples back
-    const int32_t q = ring[(i + 490) % kStepRing];  // 509 samples back
+    const int32_t p = ring[ringAt(i, 509)];  // 490 samples back
+    const int32_t q = ring[ringAt(i, 490)];  // 509 samples back
     const int64_t d = s->sumB / kBlock - s->sumA / kBlock;
     return (std::llabs(int64_t(p) - q) >= kStepThreshold && std::llabs(d) >= kStepThreshold) ? 1 : 0;
 }

@@ -305,14 +305,15 @@ int reportCurQuality(Monitor &m, const char *text)
         TV_LOGE(kTag, "%s", kBadInput);
         return -1;
     }
-    std::free(st.curQuality);
+    // The copy goes into the monitor's fixed buffer (no allocation per
+    // report). A text too long for it is refused and the last report kept.
     const size_t n = std::strlen(text) + 1;
-    st.curQuality = static_cast<char *>(std::malloc(n));
-    if (st.curQuality == nullptr) {
-        TV_LOGE(kTag, "malloc error");
+    if (n > sizeof m.qualityText) {
+        TV_LOGE(kTag, "quality text too long: %zu", n - 1);
         return -1;
     }
-    std::memcpy(st.curQuality, text, n);
+    std::memcpy(m.qualityText, text, n);
+    st.curQuality = m.qualityText;
     if (st.onQuality != nullptr) st.onQuality(st.curQuality);
     return 0;
 }

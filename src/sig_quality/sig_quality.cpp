@@ -10,10 +10,11 @@
 #include "sig_quality/sig_quality.hpp"
 
 #include <algorithm>
+#include <cjson/cJSON.h>
+
 #include <cstdint>
 
 #include "common/log_macros.hpp"
-#include "tessivar/lmjson.h"
 
 namespace tessivar {
 namespace {
@@ -66,6 +67,26 @@ const SignalQualityConf _sigQualityConfs[kLeads] = {
     leadConf("sqV4r", onSignalQualityChangedV4r), leadConf("sqV5r", onSignalQualityChangedV5r),
 };
 
+// The report document. Its nodes and its text live in the module, so a
+// report allocates nothing: for every report the fixed nodes are linked
+// afresh (root object, "level", the "leadStatus" array and one object with
+// one string member per listed lead) and cJSON's formatted printer writes
+// them into the text buffer, which the owner receives and which stays valid
+// until the next report. At most 18 entries can be listed (wire type 14:
+// R III L I F II V1 ... V6 V3r V4r V5r V7 V8 V9); the longest text is under
+// 900 characters.
+constexpr int32_t kMaxEntries = 18;
+constexpr int kReportTextSize = 2048;
+
+struct QualityReport {
+    cJSON root;
+    cJSON level;
+    cJSON leadStatus;
+    cJSON entries[kMaxEntries];
+    cJSON members[kMaxEntries];
+    char text[kReportTextSize];
+};
+
 struct SigQualityModule {
     SignalQualityCallbacks callbacks{};
     SignalQuality *instances[kLeads]{};
@@ -73,6 +94,7 @@ struct SigQualityModule {
     uint32_t cur_quality_for_hr_lead = 0;  // bit l: lead l's base score is noisy
     int8_t th_noise = 60;                  // noise threshold
     uint32_t changed = 0;                  // bit l: lead l reported during this frame
+    QualityReport report{};                // nodes and text of the last report
 };
 SigQualityModule s_sigQuality;
 
@@ -112,42 +134,62 @@ const char *merge_lead_quality(int32_t quality, int32_t &flag)
     return "";
 }
 
-// Builds the report and sends it. Every item goes into the document as soon
-// as it is created; "level" comes first as a placeholder and is set at the
-// end (the setter keeps its place). An item the document refused is
-// released on its own, and a report that could not be completed is not
-// sent.
+// A member node: a constant key and a constant string value. The printer
+// only reads them; the nodes are never handed to cJSON_Delete.
+void setStringMember(cJSON &node, const char *key, const char *value)
+{
+    node = cJSON{};
+    node.type = cJSON_String | cJSON_StringIsConst;
+    node.string = const_cast<char *>(key);
+    node.valuestring = const_cast<char *>(value);
+}
+
+// Appends child to the container's children (prev of the first child points
+// at the last, as cJSON keeps them).
+void appendChild(cJSON &container, cJSON &child)
+{
+    cJSON *first = container.child;
+    if (first == nullptr) {
+        container.child = &child;
+        child.prev = &child;
+        return;
+    }
+    cJSON *last = first->prev;
+    last->next = &child;
+    child.prev = last;
+    first->prev = &child;
+}
+
+// Builds the report and sends it. "level" comes first and gets its text at
+// the end; a text that does not fit the buffer is not sent.
 void process_sig_quality_callback(int32_t wireType)
 {
     SigQualityModule &m = s_sigQuality;
+    QualityReport &r = m.report;
     TV_LOGT(kTag, "changed:0x%x", m.changed);
-    LmJson *json = newJson();
-    if (json == nullptr) {
-        TV_LOGE(kTag, "newJson error");
-        return;
-    }
-    auto release = [json](cJSON *orphan) {
-        cJSON *root = json->root;
-        json->root = orphan;
-        json->_jsonRelease(json);
-        json->root = root;
-    };
-    auto attach = [&](int rc, cJSON *item) {
-        if (rc != 0) release(item);
-        return rc == 0;
-    };
-    json->root = json->_jsonCreateObject();
-    bool ok = json->_jsonSetStringValue(json->root, "level", "") == 0;
-    cJSON *leadStatus = ok ? json->_jsonCreateArray() : nullptr;
-    ok = ok && attach(json->_jsonAddArray(json->root, "leadStatus", leadStatus), leadStatus);
+    r.root = cJSON{};
+    r.root.type = cJSON_Object;
+    r.leadStatus = cJSON{};
+    r.leadStatus.type = cJSON_Array;
+    r.leadStatus.string = const_cast<char *>("leadStatus");
+    r.leadStatus.type |= cJSON_StringIsConst;
+    setStringMember(r.level, "level", "");
+    appendChild(r.root, r.level);
+    appendChild(r.root, r.leadStatus);
     int32_t flags[kLeads] = {};
+    int32_t count = 0;
 
     auto add = [&](int32_t lead, const char *key) {
-        if (!ok || m.leadQualitys[lead] == 0) return;
+        if (m.leadQualitys[lead] == 0 || count == kMaxEntries) return;
         const char *text = merge_lead_quality(m.leadQualitys[lead], flags[lead]);
-        cJSON *entry = json->_jsonCreateObject();
-        ok = attach(json->_jsonAddArrayItem(leadStatus, entry), entry) &&
-             json->_jsonSetStringValue(entry, key, text) == 0;
+        cJSON &entry = r.entries[count];
+        cJSON &member = r.members[count];
+        ++count;
+        entry = cJSON{};
+        entry.type = cJSON_Object;
+        setStringMember(member, key, text);
+        appendChild(entry, member);
+        appendChild(r.leadStatus, entry);
     };
     if (wireType == 1) {
         add(kI, "I");
@@ -185,14 +227,12 @@ void process_sig_quality_callback(int32_t wireType)
 
     int32_t level = 0;
     for (int32_t f : flags) level |= f;
-    ok = ok && json->_jsonSetStringValue(json->root, "level", _level_array[level & 7]) == 0;
-    const char *text = ok ? json->_jsonToString(json->root, &json->text) : nullptr;
-    if (text == nullptr) {
+    r.level.valuestring = const_cast<char *>(_level_array[level & 7]);
+    if (cJSON_PrintPreallocated(&r.root, r.text, kReportTextSize, 1) == 0) {
         TV_LOGE(kTag, "quality report error");
     } else if (m.callbacks.onQuality != nullptr) {
-        m.callbacks.onQuality(m.callbacks.user, text);
+        m.callbacks.onQuality(m.callbacks.user, r.text);
     }
-    delJson(&json);
 }
 
 const SignalQualityCallbacks &sqCallbacks() { return s_sigQuality.callbacks; }

@@ -62,8 +62,8 @@ float scoreOf(const int32_t *counts, int32_t need)
 
 void countAbove(const float *levels, double value, int32_t *counts)
 {
-    for (int32_t i = 0; i < kLevels; ++i)
-        if (levels[i] < value) ++counts[i];
+    // Branch-free: the levels rise, so a branch per level mispredicts.
+    for (int32_t i = 0; i < kLevels; ++i) counts[i] += levels[i] < value ? 1 : 0;
 }
 
 // Window equal to step: counts over consecutive windows. A base level

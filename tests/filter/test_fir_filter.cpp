@@ -131,6 +131,66 @@ TEST(FirFilter, CustomInitPrimesAtOnceAndKeepsPendingPriming)
     EXPECT_EQ(doSignalFilter(f.get(), 1), 21);
 }
 
+// A long run of equal taps is a moving average: its running sum must give
+// the product sum. Integer-valued inputs and taps of 1 keep every sum exact,
+// so the expectations are exact (hand arithmetic beside each row).
+TEST(FirFilter, EqualTapsMovingAverage)
+{
+    const std::vector<double> ones(100, 1.0);
+    FirFilterConf conf = firConf(ones);
+    FilterPtr f = makeFilter(&conf);
+    ASSERT_NE(f, nullptr);
+    const double nan = std::nan("");
+    struct Step {
+        double x;
+        int repeat;
+        double y;  // output of the last of the repeated samples
+    };
+    const Step steps[] = {
+        {3, 1, 300},     // primes: 100 * 3
+        {5, 1, 302},     // 99 * 3 + 5
+        {0, 99, 5},      // only the 5 is left in the window
+        {0, 1, 0},       // the 5 leaves
+        {7, 1, 7},       // an impulse ...
+        {0, 99, 7},      // ... stays for 100 samples (the history wraps on the way)
+        {0, 1, 0},
+        {nan, 1, nan},   // a NaN poisons the sum while it is in the window
+        {1, 99, nan},
+        {1, 1, 100},     // and leaves with its sample: 100 * 1
+    };
+    int n = 0;
+    for (const Step &s : steps) {
+        double y = 0;
+        for (int i = 0; i < s.repeat; ++i) y = doSignalFilter(f.get(), s.x);
+        n += s.repeat;
+        if (std::isnan(s.y)) {
+            EXPECT_TRUE(std::isnan(y)) << "after " << n << " samples";
+        } else {
+            EXPECT_EQ(y, s.y) << "after " << n << " samples";
+        }
+    }
+    // A custom init primes at once: 99 * 2 + 1; an init primes on the next
+    // sample: 100 * -4.
+    EXPECT_EQ(initSignalFilterCustom(f.get(), 2, 0), 0);
+    EXPECT_EQ(doSignalFilter(f.get(), 1), 199);
+    EXPECT_EQ(initSignalFilter(f.get()), 0);
+    EXPECT_EQ(doSignalFilter(f.get(), -4), -400);
+
+    // Fractional taps (the respiration display average, 1000 taps of 1/1000)
+    // against the product sum taken here in long double: equal to a few
+    // units in the last place of the double.
+    const std::vector<double> avg(1000, 1.0);
+    FirFilterConf avgConf = firConf(avg, 1.0 / 1000);
+    FilterPtr g = makeFilter(&avgConf);
+    std::vector<double> x(5000);
+    for (size_t i = 0; i < x.size(); ++i) x[i] = 800.0 * std::sin(0.003 * double(i)) + 0.37 * double(i % 17);
+    for (size_t i = 0; i < x.size(); ++i) {
+        long double s = 0;
+        for (size_t k = 0; k < 1000; ++k) s += static_cast<long double>(1.0 / 1000) * (k <= i ? x[i - k] : x[0]);
+        EXPECT_NEAR(doSignalFilter(g.get(), x[i]), double(s), 1e-12 * (std::fabs(double(s)) + 1)) << i;
+    }
+}
+
 // --- whole-array path ---------------------------------------------------------
 
 const std::vector<double> kFive = {0.1, -0.3, 1.2, 0.45, -0.2};

@@ -78,6 +78,26 @@ TEST_F(Monitor, ReportIsTheFormattedDocument)
     EXPECT_EQ(calls, 2);
 }
 
+TEST_F(Monitor, LongestReportIsComplete)
+{
+    // Every lead flagged for base, line and emg on 18 electrodes: the
+    // longest report, 18 entries.
+    using Callback = void (*)(SignalQualityDesc);
+    const Callback all[] = {
+        onSignalQualityChangedI,   onSignalQualityChangedII,  onSignalQualityChangedIII, onSignalQualityChangedavR,
+        onSignalQualityChangedavL, onSignalQualityChangedavF, onSignalQualityChangedV1,  onSignalQualityChangedV2,
+        onSignalQualityChangedV3,  onSignalQualityChangedV4,  onSignalQualityChangedV5,  onSignalQualityChangedV6,
+        onSignalQualityChangedV7,  onSignalQualityChangedV8,  onSignalQualityChangedV9,  onSignalQualityChangedV3r,
+        onSignalQualityChangedV4r, onSignalQualityChangedV5r};
+    for (Callback cb : all)
+        for (int status = 0; status < 3; ++status) cb(desc(status, 100));
+    std::string leads;
+    for (const char *key : {"R", "III", "L", "I", "F", "II", "V1", "V2", "V3", "V4", "V5", "V6", "V3r", "V4r", "V5r",
+                            "V7", "V8", "V9"})
+        leads += std::string(leads.empty() ? "" : ",") + "{\"" + key + "\":\"base&line&emg\"}";
+    EXPECT_EQ(frame(kWire18), R"({"level":"medium","leadStatus":[)" + leads + "]}");
+}
+
 TEST_F(Monitor, WiringDecidesTheLeadsNamed)
 {
     // Flags on I (emg), II (base, line and emg), V1 (line), V2 (base),
