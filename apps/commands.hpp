@@ -10,5 +10,6 @@ int commandEval(int argc, char **argv, int first);
 int commandRun(int argc, char **argv, int first);
 int commandPlot(int argc, char **argv, int first);
 int commandDemo(int argc, char **argv, int first);
+int commandSoak(int argc, char **argv, int first);
 
 }  // namespace tessivar::cli

@@ -7,6 +7,7 @@
 //   tessivar eval RECORD... [...]  beat-by-beat detection statistics
 //   tessivar plot RECORD [...]     an SVG strip chart of a run
 //   tessivar demo [DIR]            simulate, run, compare and plot in one go
+//   tessivar soak [...]            a long stay with disturbances: nothing drifts
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -52,7 +53,8 @@ void printUsage(std::FILE *to)
                  "                [--data-path DIR]\n"
                  "       tessivar eval RECORD... [--ref atr] [--test qrs] [--test-dir DIR] [--window-ms 150] [--learning-s 300]\n"
                  "       tessivar demo [DIR] [--hr BPM] [--resp BRPM] [--seconds S] [--fs 1000|2000]\n"
-                 "       tessivar plot RECORD [--out-dir DIR] [--leads II,V1] [--from S] [--seconds S] [--svg FILE]\n");
+                 "       tessivar plot RECORD [--out-dir DIR] [--leads II,V1] [--from S] [--seconds S] [--svg FILE]\n"
+                 "       tessivar soak [--hours H] [--period-s S] [--seed N]\n");
 }
 
 }  // namespace
@@ -75,6 +77,7 @@ int main(int argc, char **argv)
         if (std::strcmp(command, "run") == 0) return commandRun(argc, argv, 2);
         if (std::strcmp(command, "plot") == 0) return commandPlot(argc, argv, 2);
         if (std::strcmp(command, "demo") == 0) return commandDemo(argc, argv, 2);
+        if (std::strcmp(command, "soak") == 0) return commandSoak(argc, argv, 2);
         printUsage(stderr);
         return 2;
     } catch (const UsageError &e) {
