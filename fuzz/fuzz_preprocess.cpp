@@ -32,7 +32,7 @@ int fuzzedRate(Input &in)
 void runBlock(Input &in)
 {
     const int inWords = getCurInFrame(), outWords = getCurOutFrame();
-    const int frames = int(in.below(300));
+    const int frames = int(in.below(100));
     if (inWords < 1 || outWords < 1) {
         ecgPreprocessDoPreprocess(frames, nullptr, nullptr);
         return;
@@ -74,7 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     conf.qrsMethod = in.byte() % 5;
     ecgPreprocessInit(&conf);
 
-    for (int step = 0; step < 64 && !in.empty(); ++step) {
+    for (int step = 0; step < 32 && !in.empty(); ++step) {
         switch (in.below(14)) {
         case 0:
             ecgPreprocessSetWireType(in.pick(kWires).c_str());
