@@ -87,11 +87,7 @@ SignalFilter *make(Input &in, std::vector<double> &num, std::vector<double> &den
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static bool quiet = [] {
-        const LogConf conf = {nullptr, nullptr, LOG_LEVEL_ERROR, tessivar::fuzz::quietLog};
-        return newLog(&conf) == 0;
-    }();
-    (void)quiet;
+    tessivar::fuzz::startQuietLog();
     Input in(data, size);
     std::vector<double> num, den;
     std::vector<IntegerFilterTap> numTaps, denTaps;

@@ -8,11 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static bool quiet = [] {
-        const LogConf conf = {nullptr, nullptr, LOG_LEVEL_ERROR, tessivar::fuzz::quietLog};
-        return newLog(&conf) == 0;
-    }();
-    (void)quiet;
+    tessivar::fuzz::startQuietLog();
     tessivar::fuzz::Input in(data, size);
     const std::string section = in.text(8), key = in.text(8), value = in.text(16);
     const std::string path = tessivar::fuzz::scratchFolder() + "/in.ini";

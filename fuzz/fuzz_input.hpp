@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <tessivar/anal_log.h>
+
 namespace tessivar::fuzz {
 
 class Input {
@@ -73,5 +75,15 @@ private:
 
 // Log lines go nowhere: the targets run millions of times.
 inline void quietLog(const char *) {}
+
+// Starts the log once per process, errors only, into quietLog.
+inline void startQuietLog()
+{
+    static const bool started = [] {
+        const LogConf conf = {nullptr, nullptr, LOG_LEVEL_ERROR, quietLog};
+        return newLog(&conf) == 0;
+    }();
+    (void)started;
+}
 
 }  // namespace tessivar::fuzz

@@ -42,11 +42,7 @@ void walk(LmJson *j, cJSON *item, int depth)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static bool quiet = [] {
-        const LogConf conf = {nullptr, nullptr, LOG_LEVEL_ERROR, tessivar::fuzz::quietLog};
-        return newLog(&conf) == 0;
-    }();
-    (void)quiet;
+    tessivar::fuzz::startQuietLog();
     tessivar::fuzz::Input in(data, size);
     const std::string key = in.text(8);
     const std::string text = in.rest();

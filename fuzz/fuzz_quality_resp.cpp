@@ -25,11 +25,7 @@ int onQuality(void *, const char *) { return 0; }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static bool quiet = [] {
-        const LogConf conf = {nullptr, nullptr, LOG_LEVEL_ERROR, tessivar::fuzz::quietLog};
-        return newLog(&conf) == 0;
-    }();
-    (void)quiet;
+    tessivar::fuzz::startQuietLog();
     Input in(data, size);
     switch (in.below(3)) {
     case 0: {
@@ -39,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         sqSetNoiseThreshold(in.byte());
         const int32_t leads = int32_t(in.below(20)), wire = int32_t(in.take<int8_t>());
         int32_t frame[19] = {};
-        for (int n = 0; n < 3000 && !in.empty(); ++n) {
+        for (int n = 0; n < 1000 && !in.empty(); ++n) {
             frame[0] = int32_t(in.take<uint32_t>() & 0x3ffff);
             for (int l = 1; l < 19; ++l) frame[l] = in.take<int16_t>();
             sqProcess(frame, leads, wire);
@@ -59,7 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         conf.emgIntolerableThre = in.take<int16_t>();
         conf.emgPerfectThre = in.take<int16_t>();
         std::vector<int16_t> x;
-        while (!in.empty() && x.size() < 6000) x.push_back(in.take<int16_t>());
+        while (!in.empty() && x.size() < 3000) x.push_back(in.take<int16_t>());
         if (SignalQuality *q = newSignalQuality(&conf)) {
             for (int16_t v : x) detectSignalQuality(q, v);
             initSignalQuality(q);
@@ -82,7 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         initResp();
         onPatientType(in.take<int8_t>());
         onRespSuffocationThr(in.take<int32_t>());
-        for (int n = 0; n < 3000 && !in.empty(); ++n) {
+        for (int n = 0; n < 1000 && !in.empty(); ++n) {
             if (n % 500 == 0) onHrChangedResp(in.take<int16_t>());
             processResp(in.take<int32_t>());
         }
