@@ -8,6 +8,7 @@
 
 #include "preprocess/preprocess_fixture.hpp"
 #include "preprocess/utils.hpp"
+#include "tessivar/anal_log.h"
 
 namespace {
 
@@ -357,6 +358,26 @@ TEST_F(FrontEnd, RatesResolutionsAndDeadBandsOutOfRangeAreRefused)
         EXPECT_EQ(monitor().g_sub_uv, d[1] < 0 ? kept : d[0]);
     }
     EXPECT_TRUE(log.contains("g_sub_uv -1 refused"));
+}
+
+TEST_F(FrontEnd, ThePrintHookIsLetGoByDenitAndByAnInitWithoutOne)
+{
+    // A host that unloads its hook after either must never be called again.
+    PreprocessConf noHook = defaultConf();
+    noHook.printFunc = nullptr;
+    const std::function<void()> releases[] = {
+        [] { ecgPreprocessDenit(); },
+        [&] { ecgPreprocessInit(&noHook); },
+    };
+    for (const auto &release : releases) {
+        ASSERT_EQ(start(defaultConf()), 0);
+        release();
+        log.clear();
+        ecgPreprocessSetWireType("5");
+        __print_log("f", 1, LOG_LEVEL_ERROR, "t", "after the release");
+        EXPECT_TRUE(log.lines().empty());
+        ecgPreprocessDenit();
+    }
 }
 
 TEST_F(FrontEnd, UnknownNamesAreRefusedAndChangeNothing)
