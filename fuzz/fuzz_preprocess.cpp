@@ -58,6 +58,10 @@ void runBlock(Input &in)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     Input in(data, size);
+    // Calls before a successful Init (or after a refused one) log too: into
+    // the quiet hook, not standard output.
+    const LogConf quiet = {nullptr, nullptr, LOG_LEVEL_ERROR, tessivar::fuzz::quietLog};
+    newLog(&quiet);
     const std::string wire = in.pick(kWires), format = in.pick(kFormats), hr = in.pick(kLeads),
                       resp = in.pick(kLeads);
     PreprocessConf conf{};
@@ -145,5 +149,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     ecgPreprocessDenit();
+    delLog();
     return 0;
 }
