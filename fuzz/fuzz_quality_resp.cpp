@@ -2,7 +2,8 @@
 // monitor and a single-lead instance with fuzzed configuration, the
 // segment graders on fuzzed arrays, and the respiration channel on fuzzed
 // impedance samples with fuzzed heart rates and thresholds. Inputs are cut
-// to a few thousand samples so that each run stays short.
+// to a thousand frames (3000 samples for one lead) so that each run stays
+// short.
 #include <tessivar/anal_log.h>
 #include <tessivar/resp.h>
 #include <tessivar/sig_quality.h>

@@ -12,8 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     using namespace tessivar;
     fuzz::Input in(data, size);
     const std::string base = fuzz::scratchFolder() + "/rec";
-    // Header text up to the first "\n\n" of the header part, then the data
-    // and annotation bytes, split by two fuzzed lengths.
+    // A header and a signal file of fuzzed lengths; the rest is the
+    // annotation file.
     const std::string header = in.text(400);
     const std::string dat = in.text(2000);
     const std::string atr = in.rest();
