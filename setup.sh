@@ -6,6 +6,8 @@
 #                      summary and draw a strip chart (into ./demo)
 #   ./setup.sh test    build and pass the test suite
 #   ./setup.sh build   only build
+#   ./setup.sh fuzz    build the fuzz targets with clang and run each for a
+#                      bounded time (FUZZ_SECONDS per target, default 45)
 # Environment: BUILD_DIR (default build), TESSIVAR_SANITIZE=1 builds with
 # AddressSanitizer and UndefinedBehaviorSanitizer (default folder build-sanitize).
 set -euo pipefail
@@ -23,6 +25,9 @@ fi
 packages=(g++ gcc cmake ninja-build pkgconf binutils libcjson-dev libiniparser-dev
           libgtest-dev libgmock-dev libbenchmark-dev libsoxr-dev python3-numpy python3-scipy
           python3-pybind11 pybind11-dev python3-pytest python3-dask python3-distributed python3-matplotlib)
+# The fuzz targets and the thread-sanitizer test need clang and its runtimes
+# (libFuzzer, sanitizers).
+packages+=(clang libclang-rt-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -32,6 +37,10 @@ if [ ${#missing[@]} -gt 0 ]; then
   if [ "$(id -u)" = 0 ]; then sudo=(); else sudo=(sudo); fi
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+if [ "$job" = fuzz ]; then
+  exec fuzz/run.sh "${FUZZ_SECONDS:-45}" "$@"
 fi
 
 cmake -S . -B "$build_dir" -G Ninja -DTESSIVAR_SANITIZE="$([ "$sanitize" = 1 ] && echo ON || echo OFF)" >/dev/null
@@ -52,7 +61,7 @@ case "$job" in
     ctest --test-dir "$build_dir" --output-on-failure -j "$(nproc)" "$@"
     ;;
   *)
-    echo "usage: ./setup.sh run|test|build" >&2
+    echo "usage: ./setup.sh run|test|build|fuzz" >&2
     exit 2
     ;;
 esac

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <sstream>
 
 namespace tessivar::cli {
 
@@ -54,6 +55,33 @@ long Args::integer(const std::string &name, long def) const
     const long v = std::strtol(it->second.c_str(), &end, 10);
     if (errno != 0 || *end != '\0' || it->second.empty())
         throw UsageError("option --" + name + " takes a whole number, not '" + it->second + "'");
+    return v;
+}
+
+namespace {
+std::string show(double v)
+{
+    std::ostringstream out;
+    out << v;
+    return out.str();
+}
+}  // namespace
+
+double Args::number(const std::string &name, double def, double lo, double hi) const
+{
+    const double v = number(name, def);
+    if (has(name) && !(v >= lo && v <= hi))
+        throw UsageError("option --" + name + " must be from " + show(lo) + " to " + show(hi) + ", not '" +
+                         text(name, "") + "'");
+    return v;
+}
+
+long Args::integer(const std::string &name, long def, long lo, long hi) const
+{
+    const long v = integer(name, def);
+    if (has(name) && (v < lo || v > hi))
+        throw UsageError("option --" + name + " must be from " + std::to_string(lo) + " to " + std::to_string(hi) +
+                         ", not '" + text(name, "") + "'");
     return v;
 }
 

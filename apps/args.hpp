@@ -26,6 +26,10 @@ public:
     std::string text(const std::string &name, const std::string &def) const;
     double number(const std::string &name, double def) const;
     long integer(const std::string &name, long def) const;
+    // The same, refused with a message naming the option when outside
+    // [lo, hi].
+    double number(const std::string &name, double def, double lo, double hi) const;
+    long integer(const std::string &name, long def, long lo, long hi) const;
 
 private:
     std::vector<std::string> positional_;

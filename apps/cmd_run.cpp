@@ -12,6 +12,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <limits>
 #include <map>
 #include <sstream>
 #include <string>
@@ -35,6 +38,7 @@ namespace {
 struct Session {
     std::FILE *events = nullptr;
     std::FILE *log = nullptr;
+    int errorLines = 0;  // error-level log lines so far
     int64_t frame = 0;  // input frame being processed
     int fs = 1000;
     std::vector<records::ReportedBeat> beats;  // in the order reported
@@ -66,7 +70,9 @@ void eventHead(const char *kind)
 
 void onPrint(const char *line)
 {
-    if (g_session && g_session->log) std::fputs(line, g_session->log);
+    if (g_session == nullptr) return;
+    if (std::strstr(line, "[E]{") != nullptr) ++g_session->errorLines;
+    if (g_session->log) std::fputs(line, g_session->log);
 }
 void onFilterSetting(const char *base, const char *line, const char *emg)
 {
@@ -212,16 +218,34 @@ int commandRun(int argc, char **argv, int first)
     const records::Record record = records::readRecord(recordPath);
     const int fs = int(args.integer("fs", 1000));
     if (fs != 1000 && fs != 2000) throw UsageError("--fs must be 1000 or 2000");
-    const int lsbMv = int(args.integer("lsb", 1000));
-    if (lsbMv < 1) throw UsageError("--lsb must be positive");
+    constexpr long kIntMax = std::numeric_limits<int>::max();
+    const int lsbMv = int(args.integer("lsb", 1000, 1, kIntMax));
+    // Every option is checked before the record is converted: a value out
+    // of range is a usage error naming the option, never a silent default.
+    const int paceFilter = int(args.integer("pace-filter", 0, 0, 1));
+    const int paceInhib = int(args.integer("pace-inhib", 1, 0, 1));
+    const int paceRemoveMs = int(args.integer("pace-remove-ms", 10, 1, 99));
+    const int qrsMethod = int(args.integer("qrs-method", 0, 0, 3));
+    const int fuzz = int(args.integer("fuzz", 0, 0, 1));
+    const int noiseThreshold = int(args.integer("noise-threshold", 60, 0, 100));
+    const int suffocation = int(args.integer("suffocation", 0, 0, kIntMax));
+    const int subUv = int(args.integer("sub-uv", 3, 0, kIntMax));
+    const int block = int(args.integer("block", 1, 1, 1000000));
+    const double tailMs = args.number("tail-ms", 4000.0, 0.0, 600000.0);
+    const double respScale = args.number("resp-scale", 1000.0, -1e6, 1e6);
+    // A week of frames at most: seconds * fs stays far inside 64 bits.
+    const double seconds = args.number("seconds", -1.0, 0.001, 7 * 24 * 3600.0);
     const records::FrameLayout layout =
         records::chooseLayout(record, args.has("leads") ? pairs(args.text("leads", ""), "leads")
                                                          : std::map<std::string, std::string>{},
                               args.text("resp", ""));
-    const double seconds = args.number("seconds", -1.0);
     const std::vector<int32_t> frames =
-        records::buildFrames(record, layout, fs, lsbMv, args.number("resp-scale", 1000.0), seconds < 0 ? -1 : int64_t(seconds * fs));
+        records::buildFrames(record, layout, fs, lsbMv, respScale, seconds < 0 ? -1 : int64_t(seconds * fs));
+    if (frames.empty()) throw records::RecordError(record.header.name + ": no frame at " + std::to_string(fs) + " Hz");
     const std::string outDir = args.text("out-dir", ".");
+    std::error_code dirError;
+    std::filesystem::create_directories(outDir, dirError);
+    if (dirError) throw records::RecordError("--out-dir " + outDir + ": " + dirError.message());
     const std::string out = outDir + "/" + baseName(recordPath);
 
     const std::string hrLead = args.text("hr-lead", layout.signalOf.count(1) ? "II" : records::kLeadNames[layout.signalOf.begin()->first]);
@@ -241,9 +265,9 @@ int commandRun(int argc, char **argv, int first)
     PreprocessConf conf{};
     conf.fs = fs;
     conf.lsbMv = lsbMv;
-    conf.paceFilter = int32_t(args.integer("pace-filter", 0));
-    conf.paceInhib = int32_t(args.integer("pace-inhib", 1));
-    conf.paceRemoveMs = int32_t(args.integer("pace-remove-ms", 10));
+    conf.paceFilter = paceFilter;
+    conf.paceInhib = paceInhib;
+    conf.paceRemoveMs = paceRemoveMs;
     conf.wireType = wire.c_str();
     conf.dataType = data.c_str();
     conf.hrLead = hrLead.c_str();
@@ -257,7 +281,7 @@ int commandRun(int argc, char **argv, int first)
     conf.onRespRate = onRespRate;
     conf.onQuality = onQuality;
     conf.onStatus = onStatus;
-    conf.qrsMethod = int32_t(args.integer("qrs-method", 0));
+    conf.qrsMethod = qrsMethod;
 
     // The log prints its first lines before it takes the print hook; they go
     // to the log file with the rest.
@@ -271,23 +295,39 @@ int commandRun(int argc, char **argv, int first)
     std::fflush(stdout);
     dup2(savedStdout, STDOUT_FILENO);
     close(savedStdout);
+    // Init takes the leads without a word about a refused name; they are
+    // set again one by one so that a refusal stops the run.
+    const auto refused = [&](int rc, const char *what) {
+        if (rc < 0) {
+            ecgPreprocessDenit();
+            g_session = nullptr;
+            check(rc, what);
+        }
+    };
     check(initRc, "the configuration");
-    check(ecgPreprocessSetBeatEventCallback(onBeatEvent, &session), "the beat-event registration");
+    refused(ecgPreprocessSetHrLead(hrLead.c_str()), "--hr-lead");
+    refused(ecgPreprocessSetRespLead(respLead.c_str()), "--resp-lead");
+    refused(ecgPreprocessSetPaceRemoveMs(paceRemoveMs), "--pace-remove-ms");
+    refused(ecgPreprocessSetBeatEventCallback(onBeatEvent, &session), "the beat-event registration");
     const std::vector<std::string> filter = split3(args.text("filter", "0.67,50,40"));
+    // A filter name the library does not know keeps the slot as it was and
+    // says so at error level only: that counts as a refusal here.
+    const int errorsBefore = session.errorLines;
     ecgPreprocessSetFilter(filter[0].c_str(), filter[1].c_str(), filter[2].c_str());
-    check(ecgPreprocessSetFilterMode(args.text("filter-mode", "normal").c_str()), "--filter-mode");
-    check(ecgPreprocessSetQrsMode(args.text("qrs-mode", "adult").c_str()), "--qrs-mode");
-    ecgPreprocessSetFuzzFilter(int(args.integer("fuzz", 0)));
-    if (args.has("noise-threshold")) ecgPreprocessSetNoiseThreshold((signed char)args.integer("noise-threshold", 60));
-    if (args.has("suffocation")) ecgPreprocessSetRespSuffocationThr(int(args.integer("suffocation", 0)));
-    if (args.has("sub-uv")) setSubUv(int(args.integer("sub-uv", 3)));
+    refused(session.errorLines > errorsBefore ? -1 : 0, "--filter");
+    refused(ecgPreprocessSetFilterMode(args.text("filter-mode", "normal").c_str()), "--filter-mode");
+    refused(ecgPreprocessSetQrsMode(args.text("qrs-mode", "adult").c_str()), "--qrs-mode");
+    refused(ecgPreprocessSetFuzzFilter(fuzz), "--fuzz");
+    if (args.has("noise-threshold"))
+        refused(ecgPreprocessSetNoiseThreshold(static_cast<signed char>(noiseThreshold)), "--noise-threshold");
+    if (args.has("suffocation")) refused(ecgPreprocessSetRespSuffocationThr(suffocation), "--suffocation");
+    if (args.has("sub-uv")) refused(setSubUv(subUv), "--sub-uv");
 
     const int inWords = getCurInFrame(), outWords = getCurOutFrame();
     const int64_t count = int64_t(frames.size()) / inWords;
     std::vector<int32_t> output(size_t(count) * size_t(outWords), 0);
     // Small blocks keep the callback's frame number close to the frame that
     // raised it; --block 1 makes it exact.
-    const int block = int(std::max(1L, args.integer("block", 1)));
     const bool showProgress = !args.has("quiet") && isatty(STDERR_FILENO);
     for (int64_t f = 0; f < count; f += block) {
         const int n = int(std::min<int64_t>(block, count - f));
@@ -302,7 +342,7 @@ int commandRun(int argc, char **argv, int first)
     if (count > 0) {
         std::vector<int32_t> scratch(static_cast<size_t>(outWords));
         const int32_t *last = frames.data() + (count - 1) * inWords;
-        const int64_t tail = int64_t(args.number("tail-ms", 4000.0) * fs / 1000.0);
+        const int64_t tail = int64_t(tailMs * fs / 1000.0);
         for (int64_t f = count; f < count + tail; ++f) {
             session.frame = f;
             ecgPreprocessDoPreprocess(1, last, scratch.data());
@@ -371,7 +411,7 @@ int commandRun(int argc, char **argv, int first)
                 beats.size(), finalHr, finalResp, totalDelay);
     if (!session.lastQuality.empty())
         std::printf("  last quality %s\n", records::oneLine(session.lastQuality).c_str());
-    if (args.has("data-path")) dumpToDataPath(args.text("data-path", "."), frames, layout, hrLead, lsbMv, fs, conf.qrsMethod);
+    if (args.has("data-path")) dumpToDataPath(args.text("data-path", "."), frames, layout, hrLead, lsbMv, fs, qrsMethod);
     return 0;
 }
 

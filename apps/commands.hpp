@@ -12,5 +12,6 @@ int commandPlot(int argc, char **argv, int first);
 int commandDemo(int argc, char **argv, int first);
 int commandDetect(int argc, char **argv, int first);
 int commandBatch(int argc, char **argv, int first);
+int commandSoak(int argc, char **argv, int first);
 
 }  // namespace tessivar::cli

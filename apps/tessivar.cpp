@@ -9,6 +9,7 @@
 //   tessivar plot RECORD [...]     an SVG strip chart of a run
 //   tessivar demo [DIR]            simulate, run, compare and plot in one go
 //   tessivar batch RECORD... [...] evaluate records in parallel (Python, Dask)
+//   tessivar soak [...]            a long stay with disturbances: nothing drifts
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -57,7 +58,8 @@ void printUsage(std::FILE *to)
                  "                [--window-ms 150] [--learning-s 300]\n"
                  "       tessivar demo [DIR] [--hr BPM] [--resp BRPM] [--seconds S] [--fs 1000|2000]\n"
                  "       tessivar plot RECORD [--out-dir DIR] [--leads II,V1] [--from S] [--seconds S] [--svg FILE]\n"
-                 "       tessivar batch RECORD... [--scheduler ADDRESS] [--workers N] [--seconds S] [--learning-s S] [--serial]\n");
+                 "       tessivar batch RECORD... [--scheduler ADDRESS] [--workers N] [--seconds S] [--learning-s S] [--serial]\n"
+                 "       tessivar soak [--hours H] [--period-s S] [--seed N]\n");
 }
 
 }  // namespace
@@ -82,6 +84,7 @@ int main(int argc, char **argv)
         if (std::strcmp(command, "demo") == 0) return commandDemo(argc, argv, 2);
         if (std::strcmp(command, "detect") == 0) return commandDetect(argc, argv, 2);
         if (std::strcmp(command, "batch") == 0) return commandBatch(argc, argv, 2);
+        if (std::strcmp(command, "soak") == 0) return commandSoak(argc, argv, 2);
         printUsage(stderr);
         return 2;
     } catch (const UsageError &e) {

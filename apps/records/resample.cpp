@@ -13,7 +13,11 @@ std::vector<double> resample(const std::vector<double> &in, double from, double 
 {
     if (!(from > 0) || !(to > 0)) throw RecordError("resample: rates must be positive");
     if (from == to || in.empty()) return in;
-    std::vector<double> out(size_t(std::llround(double(in.size()) * to / from)));
+    const double length = std::round(double(in.size()) * to / from);
+    // Too short or too fast a record leaves nothing at the new rate.
+    if (!(length >= 1)) throw RecordError("resample: no sample is left at " + std::to_string(to) + " Hz");
+    if (length > 1e9) throw RecordError("resample: more than a billion samples at " + std::to_string(to) + " Hz");
+    std::vector<double> out(static_cast<size_t>(length));
     size_t done = 0;
     const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);

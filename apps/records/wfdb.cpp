@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <map>
@@ -84,6 +85,10 @@ SignalInfo parseSignalLine(const std::string &file, const std::string &line)
     if (f.size() < 2) fail(file, "signal line without a format: '" + line + "'");
     SignalInfo s;
     s.file = f[0];
+    // Signal files sit beside the header: a name that reaches elsewhere
+    // ("../../dev/zero", "/etc/x") is refused before anything is opened.
+    if (s.file.find_first_of("/\\") != std::string::npos || s.file == "." || s.file == ".." || s.file == "-")
+        fail(file, "signal file '" + s.file + "' must be a plain file name beside the header");
     long long v = 0;
     // The format may carry a samples-per-frame, skew or offset suffix.
     const std::string format = f[1].substr(0, f[1].find_first_of("x:+"));
@@ -110,6 +115,11 @@ SignalInfo parseSignalLine(const std::string &file, const std::string &line)
 
 std::vector<uint8_t> readFile(const std::string &path)
 {
+    // Only regular files: a device or a pipe could be read until memory runs
+    // out.
+    std::error_code error;
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error))
+        fail(path, "not a regular file");
     std::ifstream in(path, std::ios::binary);
     if (!in) fail(path, std::string("cannot open: ") + std::strerror(errno));
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -215,7 +225,13 @@ Record readRecord(const std::string &path)
         const std::string full = folder + file;
         const std::vector<uint8_t> bytes = readFile(full);
         const int nsig = int(members.size());
-        int64_t frames = r.header.samples >= 0 ? r.header.samples : framesInFile(format, bytes.size(), nsig);
+        // The file's own length bounds the frames before anything is
+        // allocated, whatever count the header claims.
+        const int64_t inFile = framesInFile(format, bytes.size(), nsig);
+        const int64_t frames = r.header.samples >= 0 ? r.header.samples : inFile;
+        if (frames > inFile)
+            fail(full, "truncated: " + std::to_string(frames) + " frames announced, " + std::to_string(inFile) +
+                           " in the file");
         if (r.header.samples < 0) r.header.samples = frames;
         const std::vector<int32_t> flat = decode(full, format, bytes, nsig, frames);
         for (int m = 0; m < nsig; ++m) {

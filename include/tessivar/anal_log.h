@@ -8,7 +8,13 @@
  * the log configuration file, to the current log file.
  *
  * Levels: 0 error (E), 1 warning (W), 2 information (I), 4 trace (T). Any other
- * level is treated as a warning. */
+ * level is treated as a warning.
+ *
+ * Threads: __print_log, log_info_print, newLog, delLog and logScanConf may be
+ * called from any thread; one lock serialises them, so lines are never mixed
+ * and the hook is called by one thread at a time (it must not wait for
+ * another thread that logs). The file logger (kt_log.h) is driven through
+ * these calls; its own entry points are for one thread at a time. */
 #ifndef TESSIVAR_ANAL_LOG_H
 #define TESSIVAR_ANAL_LOG_H
 

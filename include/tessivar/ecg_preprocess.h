@@ -21,7 +21,18 @@
  * Vocabulary values cross the interface as texts, compared exactly (case
  * matters). Results reach the host through the callbacks of PreprocessConf
  * and the get functions. Everything, callbacks included, runs on the thread
- * that calls the library; the host serialises its calls. Functions return 0
+ * that calls the library; the host serialises its calls.
+ *
+ * Threads: the front end has one state: every function of this header must
+ * be called from one thread at a time (any thread, but never two at once),
+ * and the callbacks run on that thread inside the call. Module objects used
+ * on their own (a SignalFilter, a SignalQuality, a detector, a pace remover)
+ * belong to whoever created them: two objects may run on two threads at the
+ * same time, one object on one thread at a time. The singleton modules
+ * (respiration, the quality monitor, the heart-rate calculator) are the
+ * front end's and follow its rule. The log takes its own lock (anal_log.h).
+ *
+ * Functions return 0
  * on success and -1 for a refused argument or a call before
  * ecgPreprocessInit. */
 #ifndef TESSIVAR_ECG_PREPROCESS_H
@@ -71,7 +82,9 @@ typedef struct PreprocessConf {
 TESSIVAR_API const char *ecgPreprocessVersion(void);
 
 /* Starts the log, the lead buffers and the analysis modules. 0, or -1 for a
- * null record. A second Init restarts everything. */
+ * null record, an fs other than 1000 or 2000 or an lsbMv below 1 (logged at
+ * error level; a running monitor then keeps running unchanged). A second
+ * Init restarts everything. */
 TESSIVAR_API int ecgPreprocessInit(const PreprocessConf *conf);
 
 /* Frees everything and stops the log; afterwards only Init may be called. */
@@ -79,14 +92,18 @@ TESSIVAR_API int ecgPreprocessDenit(void);
 
 /* Applies format, wiring, leads, pace settings and callbacks (qrsMethod,
  * debugCfgFile and printFunc are taken by Init only). A change of format or
- * wiring rebuilds the lead buffers at once. */
+ * wiring rebuilds the lead buffers at once. -1, and nothing changes, for an
+ * fs other than 1000 or 2000 or an lsbMv below 1. */
 TESSIVAR_API int ecgPreprocessSetConf(const PreprocessConf *conf);
 
-/* Frame format, rate and resolution; -1 for an unknown format (no change).
- * A new format takes effect at the next SetConf or DoPreprocess. */
+/* Frame format, rate and resolution; -1 for an unknown format, an fs other
+ * than 1000 or 2000 or an lsbMv below 1 (no change). A new format rebuilds
+ * the lead buffers at once: getCurInFrame and getCurOutFrame give the new
+ * sizes right after the call. */
 TESSIVAR_API int ecgPreprocessSetDataType(const char *dataType, int fs, int lsbMv);
 
-/* Number of electrodes; -1 for an unknown name (no change). */
+/* Number of electrodes; -1 for an unknown name (no change). A new wiring,
+ * here and in SetWireTypeNew, rebuilds the lead buffers at once. */
 TESSIVAR_API int ecgPreprocessSetWireType(const char *wireType);
 
 /* Describes the input channels by lead names instead: "I", "II", optionally
@@ -165,7 +182,7 @@ TESSIVAR_API int getCurOutFrame(void);
 TESSIVAR_API int getCurTotalDelay(void);
 
 /* Output dead band in microvolts (default 3): |values| up to uv become 0, larger
- * ones move uv toward 0. Returns uv. */
+ * ones move uv toward 0. Returns uv, or -1 for a negative uv (no change). */
 TESSIVAR_API int setSubUv(int uv);
 
 /* Smallest adult QRS amplitude and duration for beat detection. */

@@ -96,6 +96,7 @@ using tessivar::s_analLog;
 extern "C" int __print_log(const char *function, int line, int level, const char *module, const char *format, ...)
 {
     level = tessivar::mapLevel(level);
+    const std::lock_guard<std::recursive_mutex> hold(s_analLog.lock.mutex);
     if (level > s_analLog.g_print_prior) return 0;
 
     timeval now;
@@ -135,6 +136,7 @@ extern "C" int log_info_print(const char *line)
         TV_LOGE(tessivar::kTag, "%s", tessivar::kBadInput);
         return -1;
     }
+    const std::lock_guard<std::recursive_mutex> hold(s_analLog.lock.mutex);
     if (s_analLog.g_print_func != nullptr) {
         s_analLog.g_print_func(line);
     } else {
@@ -149,6 +151,7 @@ extern "C" int newLog(const LogConf *conf)
         TV_LOGE(tessivar::kTag, "Afferent parameter anomaly.");
         return -1;
     }
+    const std::lock_guard<std::recursive_mutex> hold(s_analLog.lock.mutex);
     if (s_analLog.running) delLog();
     // The hook goes in first so that the file logger's start-up lines reach it.
     if (conf->printFunc != nullptr) s_analLog.g_print_func = conf->printFunc;
@@ -161,6 +164,7 @@ extern "C" int newLog(const LogConf *conf)
 
 extern "C" int delLog(void)
 {
+    const std::lock_guard<std::recursive_mutex> hold(s_analLog.lock.mutex);
     TV_LOGT(tessivar::kTag, "Log free.");
     kt_log_del();
     // The host may unload its hook once the log is stopped: nothing may call
@@ -172,6 +176,7 @@ extern "C" int delLog(void)
 
 extern "C" int logScanConf(void)
 {
+    const std::lock_guard<std::recursive_mutex> hold(s_analLog.lock.mutex);
     kt_log_scan_conf();
     s_analLog.g_print_prior = kt_log_prior();
     return 0;

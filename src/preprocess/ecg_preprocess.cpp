@@ -27,6 +27,26 @@ struct LayoutMark {
 };
 constexpr LayoutMark kLayoutMarks[] = {{"II", 2}, {"V1", 3}, {"V6", 8}, {"V9", 11}, {"V3R", 14}};
 
+// Rates and resolutions the pipeline can run with. Any other rate would run
+// the display but never the analysis path (its countdown fs / 1000 - 1 is
+// negative below 1000), so heart rate, quality and respiration would stop
+// without a word; a resolution of 0 or below divides by zero or turns every
+// sample upside down. Both are refused, with a log line, rather than accepted.
+bool supportedRate(int32_t fs) { return fs == 1000 || fs == 2000; }
+
+bool acceptRateAndResolution(int32_t fs, int32_t lsbMv)
+{
+    if (!supportedRate(fs)) {
+        TV_LOGE(kTag, "fs %d refused: 1000 or 2000 Hz", fs);
+        return false;
+    }
+    if (lsbMv < 1) {
+        TV_LOGE(kTag, "lsbMv %d refused: counts per millivolt must be at least 1", lsbMv);
+        return false;
+    }
+    return true;
+}
+
 // Stops the analysis modules of a running monitor before they start again.
 void stopModules()
 {
@@ -52,6 +72,7 @@ int _ecgPreprocessSetDataType(Monitor &m, const char *dataType, int32_t fs, int3
     EcgPreprocessState &st = m.g_ecgPreprocess;
     const int32_t value = get_value_by_name(g_ecgDataFormat, dataType);
     if (value < 0) return -1;
+    if (!acceptRateAndResolution(fs, lsbMv)) return -1;
     // The safety profile also rebuilds filters, pace removers and noise
     // state for a new rate.
     if (value != st.dataType || (m.safe.on != 0 && fs != st.fs)) st.reconfigPending = 1;
@@ -139,9 +160,20 @@ int _ecgPreprocessSetRespLead(Monitor &m, const char *lead)
     return 0;
 }
 
+void applyPendingLayout(Monitor &m)
+{
+    EcgPreprocessState &st = m.g_ecgPreprocess;
+    if (st.reconfigPending == 0) return;
+    reConfigSingleLeadBuff(m);
+    st.reconfigPending = 0;
+}
+
 int _ecgPreprocessSetConf(Monitor &m, const PreprocessConf *conf)
 {
     EcgPreprocessState &st = m.g_ecgPreprocess;
+    // A rate or resolution the pipeline cannot run with refuses the whole
+    // record: half a configuration would leave the host guessing.
+    if (!acceptRateAndResolution(conf->fs, conf->lsbMv)) return -1;
     // Each setting stands on its own: a refused one leaves the others.
     _ecgPreprocessSetDataType(m, conf->dataType, conf->fs, conf->lsbMv);
     _ecgPreprocessSetWireType(m, conf->wireType);
@@ -157,10 +189,7 @@ int _ecgPreprocessSetConf(Monitor &m, const PreprocessConf *conf)
     st.onRespRate = conf->onRespRate;
     st.onQuality = conf->onQuality;
     st.onStatus = conf->onStatus;
-    if (st.reconfigPending != 0) {
-        reConfigSingleLeadBuff(m);
-        st.reconfigPending = 0;
-    }
+    applyPendingLayout(m);
     return 0;
 }
 
@@ -181,6 +210,18 @@ extern "C" int ecgPreprocessInit(const PreprocessConf *conf)
         return -1;
     }
     Monitor &m = monitor();
+    if (!tessivar::supportedRate(conf->fs) || conf->lsbMv < 1) {
+        // Refused before anything changes: a running monitor keeps running
+        // (its log says why); otherwise the log starts just long enough to
+        // tell the host's print hook, and stops again.
+        if (!m.started) {
+            const LogConf logConf = {conf->debugCfgFile, nullptr, LOG_LEVEL_TRACE, conf->printFunc};
+            newLog(&logConf);
+        }
+        tessivar::acceptRateAndResolution(conf->fs, conf->lsbMv);
+        if (!m.started) delLog();
+        return -1;
+    }
     const LogConf logConf = {conf->debugCfgFile, tessivar::onCfgChanged, LOG_LEVEL_TRACE, conf->printFunc};
     newLog(&logConf);
     TV_LOGI(kTag,
@@ -275,7 +316,11 @@ extern "C" int ecgPreprocessSetDataType(const char *dataType, int fs, int lsbMv)
     Monitor &m = monitor();
     if (!m.started) return -1;
     TV_LOGW(kTag, "fs[%d],lsbMv[%d],dataType[%s]", fs, lsbMv, orNull(dataType));
-    return tessivar::_ecgPreprocessSetDataType(m, dataType, fs, lsbMv);
+    const int rc = tessivar::_ecgPreprocessSetDataType(m, dataType, fs, lsbMv);
+    // The new layout is built now, so that the frame sizes the host reads
+    // next are the sizes the next DoPreprocess uses.
+    tessivar::applyPendingLayout(m);
+    return rc;
 }
 
 extern "C" int ecgPreprocessSetWireType(const char *wireType)
@@ -283,7 +328,11 @@ extern "C" int ecgPreprocessSetWireType(const char *wireType)
     Monitor &m = monitor();
     if (!m.started) return -1;
     TV_LOGW(kTag, "%s", orNull(wireType));
-    return tessivar::_ecgPreprocessSetWireType(m, wireType);
+    const int rc = tessivar::_ecgPreprocessSetWireType(m, wireType);
+    // The new layout is built now, so that the frame sizes the host reads
+    // next are the sizes the next DoPreprocess uses.
+    tessivar::applyPendingLayout(m);
+    return rc;
 }
 
 extern "C" int ecgPreprocessSetWireTypeNew(const char **leads, int leadNum)
@@ -291,7 +340,11 @@ extern "C" int ecgPreprocessSetWireTypeNew(const char **leads, int leadNum)
     Monitor &m = monitor();
     if (!m.started) return -1;
     TV_LOGW(kTag, "%d", leadNum);
-    return tessivar::_ecgPreprocessSetWireTypeNew(m, leads, leadNum);
+    const int rc = tessivar::_ecgPreprocessSetWireTypeNew(m, leads, leadNum);
+    // The new layout is built now, so that the frame sizes the host reads
+    // next are the sizes the next DoPreprocess uses.
+    tessivar::applyPendingLayout(m);
+    return rc;
 }
 
 extern "C" int ecgPreprocessSetFilterMode(const char *mode)
@@ -420,10 +473,7 @@ extern "C" int ecgPreprocessDoPreprocess(int frames, const int *in, int *out)
     if (!m.started || frames < 0 || (frames > 0 && (in == nullptr || out == nullptr))) return -1;
     EcgPreprocessState &st = m.g_ecgPreprocess;
     if (m.safe.requested != m.safe.on) tessivar::applySafeProfile(m);
-    if (st.reconfigPending != 0) {
-        tessivar::reConfigSingleLeadBuff(m);
-        st.reconfigPending = 0;
-    }
+    tessivar::applyPendingLayout(m);
     if (!tessivar::leadBuffsReady(m)) {
         TV_LOGE(kTag, "no lead buffers for wire type %d, data type %d: frames not processed", st.wireType,
                 st.dataType);
@@ -516,6 +566,12 @@ extern "C" int getCurTotalDelay(void)
 
 extern "C" int setSubUv(int uv)
 {
+    // A negative dead band would push every sample away from 0 (with INT_MIN
+    // every display sample saturates): refused, the band stays as it was.
+    if (uv < 0) {
+        TV_LOGE(kTag, "%s g_sub_uv %d refused: must be 0 or above", tessivar::kBadInput, uv);
+        return -1;
+    }
     monitor().g_sub_uv = uv;
     TV_LOGI(kTag, "g_sub_uv = %d", uv);
     return uv;

@@ -219,6 +219,7 @@ Monitor &monitor();
 
 // ---- public interface twins (no logging) --------------------------------
 int _ecgPreprocessSetConf(Monitor &m, const PreprocessConf *conf);
+void applyPendingLayout(Monitor &m);  // builds the lead buffers when a layout change is pending
 int _ecgPreprocessSetDataType(Monitor &m, const char *dataType, int32_t fs, int32_t lsbMv);
 int _ecgPreprocessSetWireType(Monitor &m, const char *wireType);
 int _ecgPreprocessSetWireTypeNew(Monitor &m, const char **leads, int32_t leadNum);

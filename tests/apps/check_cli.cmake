@@ -74,6 +74,50 @@ run(2 "unknown option --bogus" simulate ${WORK_DIR}/x --bogus)
 run(2 "--fs must be 1000 or 2000" simulate ${WORK_DIR}/x --fs 500)
 run(2 "takes a number" simulate ${WORK_DIR}/x --hr fast)
 run(2 "usage:" no-such-command)
+# Option values out of range: a message naming the option, exit 2; values
+# the library refuses: exit 2 as well. Each row: expected text, option, value.
+run(0 "sim2: " simulate ${WORK_DIR}/sim2 --seconds 3)
+set(bad_options
+  "--block must be from 1 to 1000000|block|4294967296"
+  "--block must be from 1|block|0"
+  "--seconds must be from|seconds|1e300"
+  "--seconds must be from|seconds|0"
+  "--tail-ms must be from|tail-ms|1e15"
+  "--noise-threshold must be from 0 to 100|noise-threshold|300"
+  "--noise-threshold must be from 0 to 100|noise-threshold|-1"
+  "--pace-remove-ms must be from 1 to 99|pace-remove-ms|1000"
+  "--pace-filter must be from 0 to 1|pace-filter|2"
+  "--qrs-method must be from 0 to 3|qrs-method|-1"
+  "--fuzz must be from 0 to 1|fuzz|7"
+  "--sub-uv must be from 0|sub-uv|-2147483648"
+  "--suffocation must be from 0|suffocation|-5"
+  "--lsb must be from 1|lsb|0"
+  "--resp-scale must be from|resp-scale|1e300"
+  "--resp-lead was refused by the library|resp-lead|V1"
+  "--filter was refused by the library|filter|a,b,c"
+  "--filter was refused by the library|filter|0.67,50,41"
+  "--filter-mode was refused by the library|filter-mode|Cry"
+  "--qrs-mode was refused by the library|qrs-mode|infant"
+  "--hr-lead XYZ: sim2 does not carry that lead|hr-lead|XYZ"
+  "--fs must be 1000 or 2000|fs|500"
+  "takes a whole number|block|1.5")
+foreach(row ${bad_options})
+  string(REPLACE "|" ";" row "${row}")
+  list(GET row 0 text)
+  list(GET row 1 option)
+  list(GET row 2 value)
+  run(2 "${text}" run ${WORK_DIR}/sim2 --out-dir ${WORK_DIR} --quiet --${option} ${value})
+endforeach()
+# An output folder that does not exist yet is created.
+run(0 "3000 frames" run ${WORK_DIR}/sim2 --out-dir ${WORK_DIR}/new/deeper --quiet)
+# Records that cannot give one frame, or that reach outside their folder.
+file(WRITE ${WORK_DIR}/fast.hea "fast 1 100000 1\nfast.dat 16 200 16 0 0 0 0 II\n")
+file(WRITE ${WORK_DIR}/fast.dat "AA")
+run(1 "resample: no sample is left" run ${WORK_DIR}/fast --out-dir ${WORK_DIR} --quiet)
+file(WRITE ${WORK_DIR}/huge.hea "huge 2 1000 3000000000\nfast.dat 16 200 16 0 0 0 0 II\nfast.dat 16 200 16 0 0 0 0 V1\n")
+run(1 "3000000000 frames announced, 0 in the file" run ${WORK_DIR}/huge --out-dir ${WORK_DIR} --quiet)
+file(WRITE ${WORK_DIR}/escape.hea "escape 1 1000\n../../../../../../dev/zero 16 200 16 0 0 0 0 II\n")
+run(1 "must be a plain file name" run ${WORK_DIR}/escape --out-dir ${WORK_DIR} --quiet)
 file(WRITE ${WORK_DIR}/bad.hea "bad 1 1000 10\nbad.dat 99 200 16 0 0 0 0 I\n")
 run(1 "bad.hea: unsupported signal format '99'" eval ${WORK_DIR}/bad)
 # The .qrs files read back by an independent reader give eval's counts.

@@ -199,11 +199,38 @@ TEST(WfdbBadFiles, ClearOneLineErrors)
     writeText(base + ".hea", "bad 1 1000 100\nwfdb_bad.dat 16 200 16 0 0 0 0 I\n");
     writeText(base + ".dat", std::string(150, '\0'));
     std::string e = errorOf([&] { readRecord(base); });
-    EXPECT_NE(e.find("wfdb_bad.dat: truncated: 200 bytes expected, 150 found"), std::string::npos) << e;
+    EXPECT_NE(e.find("wfdb_bad.dat: truncated: 100 frames announced, 75 in the file"), std::string::npos) << e;
 
     writeText(base + ".hea", "bad 1 1000 100\nbad.dat 311 200 16 0 0 0 0 I\n");
     e = errorOf([&] { readRecord(base); });
     EXPECT_NE(e.find("bad.hea: unsupported signal format '311'"), std::string::npos) << e;
+
+    // Header fields out of range: each refused with its own message before
+    // any signal file is read (or allocated for).
+    const std::pair<const char *, const char *> headers[] = {
+        {"bad 0 1000\nbad.dat 16\n", "signal count from 1 to 64"},
+        {"bad 65 1000\nbad.dat 16\n", "signal count from 1 to 64"},
+        {"bad 1 0\nbad.dat 16\n", "bad sampling frequency '0'"},
+        {"bad 1 -360\nbad.dat 16\n", "bad sampling frequency '-360'"},
+        {"bad 1 inf\nbad.dat 16\n", "bad sampling frequency 'inf'"},
+        {"bad 1 1000 -5\nbad.dat 16\n", "bad sample count '-5'"},
+        {"bad 1 1000 99999999999999999999\nbad.dat 16\n", "bad sample count"},
+        {"bad 1 1000 4000000000\nwfdb_bad.dat 16\n", "4000000000 frames announced, 75 in the file"},
+        {"bad 1 1000 9223372036854775807\nwfdb_bad.dat 212\n", "frames announced, 100 in the file"},
+        {"bad 1 1000\nbad.dat 16 -3\n", "bad gain field '-3'"},
+        {"bad 1 1000\nbad.dat 16 200(x)\n", "bad baseline"},
+        {"bad 1 1000\nbad.dat 16 200 12 zero\n", "bad number 'zero'"},
+        {"bad 1 1000\nbad.dat 16x2\n", "samples-per-frame"},
+        {"bad 1 1000\n../../dev/zero 16\n", "'../../dev/zero' must be a plain file name"},
+        {"bad 1 1000\n/dev/zero 16\n", "must be a plain file name"},
+        {"bad 1 1000\n.. 16\n", "must be a plain file name"},
+        {"a/b 1 1000\nbad.dat 16\n", "multi-segment"},
+    };
+    for (const auto &[text, message] : headers) {
+        writeText(base + ".hea", text);
+        e = errorOf([&] { readRecord(base); });
+        EXPECT_NE(e.find(message), std::string::npos) << text << " -> " << e;
+    }
 
     writeText(base + ".hea", "bad\n");
     EXPECT_NE(errorOf([&] { readHeader(base); }).find("record line needs a signal count"), std::string::npos);

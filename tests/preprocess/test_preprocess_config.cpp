@@ -1,11 +1,14 @@
 // The host interface: vocabularies, setters and getters, frame geometry and
 // where every lead lands, refused inputs and calls outside Init ... Denit.
+#include <climits>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "preprocess/preprocess_fixture.hpp"
 #include "preprocess/utils.hpp"
+#include "tessivar/anal_log.h"
 
 namespace {
 
@@ -271,25 +274,110 @@ TEST_F(FrontEnd, LeadListsDescribeTheChannels)
     EXPECT_EQ(log.count("input lead array is null or leadNum is 0"), 2);
 }
 
-TEST_F(FrontEnd, WiringChangesTakeEffectAtTheNextRebuild)
+TEST_F(FrontEnd, FrameSizesReadAfterASetterAreTheSizesTheNextCallUses)
 {
+    // Each step: a setter, then the sizes the host reads at once, which the
+    // next DoPreprocess must use (in = status + channels + resp; out adds
+    // the derived limb leads, 3 of them when III is an input).
+    struct Step {
+        std::function<int()> set;
+        int in, out;
+    };
+    const char *withIII[] = {"I", "II", "III", "V1"};
+    const PreprocessConf conf18 = defaultConf("18", "SL");
+    const std::vector<Step> steps = {
+        {[] { return ecgPreprocessSetWireType("5"); }, 5, 9},                    // 1 + 3 + 1, + 4
+        {[&] { return ecgPreprocessSetConf(&conf18); }, 15, 19},                 // 1 + 14, + 4
+        {[] { return ecgPreprocessSetDataType("SLRT", 1000, 1000); }, 17, 20},  // 1 + 15 + 1, + 3
+        {[&] { return ecgPreprocessSetWireTypeNew(withIII, 4); }, 6, 9},        // 1 + 4 + 1, + 3
+        {[] { return ecgPreprocessSetDataType("SL", 2000, 1000); }, 4, 8},      // 1 + 3, + 4 (T kept off)
+        {[] { return ecgPreprocessSetWireType("1"); }, 2, 2},                    // 1 + 1
+    };
     ASSERT_EQ(start(defaultConf("12", "SLR")), 0);
-    EXPECT_EQ(ecgPreprocessSetWireType("5"), 0);
-    EXPECT_EQ(getCurInFrame(), 10);  // still the old layout
-    int dummy = 0;
-    EXPECT_EQ(ecgPreprocessDoPreprocess(0, &dummy, &dummy), 0);
-    EXPECT_EQ(getCurInFrame(), 5);
-    EXPECT_EQ(getCurOutFrame(), 9);
-    // SetConf rebuilds at once.
-    const PreprocessConf conf = defaultConf("18", "SL");
-    EXPECT_EQ(ecgPreprocessSetConf(&conf), 0);
-    EXPECT_EQ(getCurInFrame(), 15);
-    EXPECT_EQ(getCurOutFrame(), 19);
-    // A data-format change, too.
-    EXPECT_EQ(ecgPreprocessSetDataType("SLRT", 1000, 1000), 0);
-    EXPECT_EQ(ecgPreprocessDoPreprocess(0, &dummy, &dummy), 0);
-    EXPECT_EQ(getCurInFrame(), 17);
-    EXPECT_EQ(getCurOutFrame(), 20);
+    for (size_t k = 0; k < steps.size(); ++k) {
+        SCOPED_TRACE(k);
+        ASSERT_EQ(steps[k].set(), 0);
+        ASSERT_EQ(getCurInFrame(), steps[k].in);
+        ASSERT_EQ(getCurOutFrame(), steps[k].out);
+        // Buffers sized exactly as read: the fixture checks the guard words
+        // behind the last frame.
+        int rc = 0;
+        const std::vector<int> out = run(std::vector<int>(size_t(3 * steps[k].in), 5), &rc);
+        EXPECT_EQ(rc, 3);
+        EXPECT_EQ(out.size(), size_t(3 * steps[k].out));
+    }
+}
+
+TEST_F(FrontEnd, RatesResolutionsAndDeadBandsOutOfRangeAreRefused)
+{
+    // fs other than 1000/2000 would never run the analysis path; lsbMv below
+    // 1 divides by zero or flips the signal; a negative dead band pushes
+    // every sample outwards. Each is refused with -1 and an error line, and
+    // the running settings stay.
+    struct Case {
+        int fs, lsbMv;
+        const char *line;
+    };
+    const Case cases[] = {
+        {500, 1000, "fs 500 refused"},      {0, 1000, "fs 0 refused"},
+        {-1000, 1000, "fs -1000 refused"},  {3000, 1000, "fs 3000 refused"},
+        {1000, 0, "lsbMv 0 refused"},       {2000, -5, "lsbMv -5 refused"},
+        {INT_MIN, 1000, "refused"},         {1000, INT_MIN, "refused"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.line);
+        // Init: refused, nothing started, the host's hook got the reason and
+        // is released again.
+        log.clear();
+        const PreprocessConf bad = defaultConf("12", "SLR", c.fs);
+        PreprocessConf conf = bad;
+        conf.lsbMv = c.lsbMv;
+        EXPECT_EQ(start(conf), -1);
+        EXPECT_TRUE(log.contains(c.line));
+        EXPECT_EQ(getCurInFrame(), -1);
+        // SetConf and SetDataType on a running monitor: refused, unchanged.
+        ASSERT_EQ(start(defaultConf("12", "SLR", 2000)), 0);
+        log.clear();
+        EXPECT_EQ(ecgPreprocessSetConf(&conf), -1);
+        EXPECT_EQ(ecgPreprocessSetDataType("SL", c.fs, c.lsbMv), -1);
+        EXPECT_EQ(log.count(c.line), 2);
+        EXPECT_EQ(state().fs, 2000);
+        EXPECT_EQ(state().lsbMv, 1000);
+        EXPECT_EQ(state().dataType, 7);
+        // Init over a running monitor: refused, the monitor keeps running.
+        EXPECT_EQ(start(conf), -1);
+        EXPECT_EQ(getCurInFrame(), 10);
+        ASSERT_EQ(ecgPreprocessDenit(), 0);
+    }
+    ASSERT_EQ(start(defaultConf()), 0);
+    const int deadBands[][2] = {{-1, -1}, {INT_MIN, -1}, {0, 0}, {7, 7}};  // argument, result
+    setSubUv(2);
+    for (const auto &d : deadBands) {
+        const int kept = monitor().g_sub_uv;
+        EXPECT_EQ(setSubUv(d[0]), d[1]);
+        EXPECT_EQ(monitor().g_sub_uv, d[1] < 0 ? kept : d[0]);
+    }
+    EXPECT_TRUE(log.contains("g_sub_uv -1 refused"));
+}
+
+TEST_F(FrontEnd, ThePrintHookIsLetGoByDenitAndByAnInitWithoutOne)
+{
+    // A host that unloads its hook after either must never be called again.
+    PreprocessConf noHook = defaultConf();
+    noHook.printFunc = nullptr;
+    const std::function<void()> releases[] = {
+        [] { ecgPreprocessDenit(); },
+        [&] { ecgPreprocessInit(&noHook); },
+    };
+    for (const auto &release : releases) {
+        ASSERT_EQ(start(defaultConf()), 0);
+        release();
+        log.clear();
+        ecgPreprocessSetWireType("5");
+        __print_log("f", 1, LOG_LEVEL_ERROR, "t", "after the release");
+        EXPECT_TRUE(log.lines().empty());
+        ecgPreprocessDenit();
+    }
 }
 
 TEST_F(FrontEnd, UnknownNamesAreRefusedAndChangeNothing)

@@ -180,9 +180,12 @@ TEST_F(FrontEnd, AnalysisRunsAtAThousandStepsPerSecond)
     // The respiration word is written on analysis steps only: every frame at
     // 1000 Hz, every second at 2000, every third at 3000; at 500 Hz the
     // countdown (500 / 1000 - 1 = -1) never returns to 0 after the first.
+    // (The interface takes 1000 and 2000 only; the other two are set on the
+    // state to pin the countdown's arithmetic.)
     const int rates[][2] = {{1000, 1}, {2000, 2}, {3000, 3}, {500, 0}};
     for (const auto &r : rates) {
-        ASSERT_EQ(start(defaultConf("3", "SLR", r[0])), 0);
+        ASSERT_EQ(start(defaultConf("3", "SLR", r[0] == 2000 ? 2000 : 1000)), 0);
+        monitor().g_ecgPreprocess.fs = r[0];
         const std::vector<int> out = run(frames(12, [](int, int *f) { f[3] = 321; }));
         for (int n = 0; n < 12; ++n) {
             const bool step = r[1] == 0 ? n == 0 : n % r[1] == 0;
@@ -227,16 +230,21 @@ TEST_F(FrontEnd, RespirationLeadOffWritesZeroAndReportsNoRate)
 
 TEST_F(FrontEnd, DegenerateRatesAndResolutionsDoNotCrash)
 {
-    // Rates the front end does not support and resolutions of 0 or below:
-    // the frames are processed without undefined arithmetic (the noise
+    // Rates the front end does not support and resolutions of 0 or below
+    // are refused at the interface; set on the state behind its back, the
+    // frames are still processed without undefined arithmetic (the noise
     // rings are clamped, conversions saturate).
     const int cases[][2] = {{0, 1000}, {-1000, 1000}, {1000000, 1000}, {1000, 0}, {2000, -5}};
     for (const auto &c : cases) {
-        PreprocessConf conf = defaultConf("5", "SLR", c[0]);
-        conf.lsbMv = c[1];
+        PreprocessConf conf = defaultConf("5", "SLR");
         conf.paceFilter = 1;
         conf.paceInhib = 1;
         ASSERT_EQ(start(conf), 0);
+        conf.fs = c[0];
+        conf.lsbMv = c[1];
+        EXPECT_EQ(start(conf), -1);
+        monitor().g_ecgPreprocess.fs = c[0];
+        monitor().g_ecgPreprocess.lsbMv = c[1];
         ASSERT_EQ(ecgPreprocessSetFuzzFilter(1), 0);
         int rc = 0;
         run(frames(300, [](int n, int *f) {
