@@ -295,8 +295,8 @@ int commandRun(int argc, char **argv, int first)
     std::fflush(stdout);
     dup2(savedStdout, STDOUT_FILENO);
     close(savedStdout);
-    // Init takes the leads without a word about a refused name; they are
-    // set again one by one so that a refusal stops the run.
+    // Init takes the leads without a word about a refused name: each is
+    // checked (or set again) so that a refusal stops the run.
     const auto refused = [&](int rc, const char *what) {
         if (rc < 0) {
             ecgPreprocessDenit();
@@ -305,7 +305,9 @@ int commandRun(int argc, char **argv, int first)
         }
     };
     check(initRc, "the configuration");
-    refused(ecgPreprocessSetHrLead(hrLead.c_str()), "--hr-lead");
+    // A heart-rate lead Init does not know falls back to II; setting it again
+    // would report the lead and a rate of -1 a second time.
+    refused(hrLead == "auto" || hrLead == getCurHrLead() ? 0 : -1, "--hr-lead");
     refused(ecgPreprocessSetRespLead(respLead.c_str()), "--resp-lead");
     refused(ecgPreprocessSetPaceRemoveMs(paceRemoveMs), "--pace-remove-ms");
     refused(ecgPreprocessSetBeatEventCallback(onBeatEvent, &session), "the beat-event registration");
