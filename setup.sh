@@ -24,7 +24,7 @@ fi
 
 packages=(g++ gcc cmake ninja-build pkgconf binutils libcjson-dev libiniparser-dev
           libgtest-dev libgmock-dev libbenchmark-dev libsoxr-dev python3-numpy python3-scipy
-          python3-pybind11 pybind11-dev python3-pytest python3-dask python3-distributed python3-matplotlib)
+          python3-dev python3-pybind11 pybind11-dev python3-pytest python3-dask python3-distributed python3-matplotlib)
 # The fuzz targets and the thread-sanitizer test need clang and its runtimes
 # (libFuzzer, sanitizers).
 packages+=(clang libclang-rt-dev)
