@@ -36,6 +36,7 @@ void printVersions()
         singalQualityVersion(),
         respVersion(),
         beatDetectVersion(),
+        serializeVersion(),
     };
     for (const char *v : versions) std::printf("%s\n", v);
 }
