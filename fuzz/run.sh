@@ -4,7 +4,9 @@
 # New inputs go to a scratch corpus, so the committed seeds stay as they are.
 #   fuzz/run.sh [SECONDS_PER_TARGET] [TARGET...]   (default 45 s, every target)
 # Exits non-zero on the first crash, leak, timeout or sanitizer report; the
-# reproducer is left in the current folder (crash-*, leak-*, timeout-*).
+# reproducer is left in the current folder (crash-*, leak-*, timeout-*, oom-*).
+# The mutations follow a fixed seed (FUZZ_SEED, default 1), so a run repeats
+# the same path as far as its time allows.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-45}
@@ -23,7 +25,7 @@ for t in "${targets[@]}"; do
   mkdir -p "$scratch/$t"
   echo "fuzz: $t for ${seconds} s"
   "$build_dir/fuzz/$t" -max_total_time="$seconds" -max_len=16384 -timeout=10 -rss_limit_mb=3072 \
-    -print_final_stats=1 "$scratch/$t" "fuzz/corpus/$t" 2>"$scratch/$t.log" || {
+    -seed="${FUZZ_SEED:-1}" -print_final_stats=1 "$scratch/$t" "fuzz/corpus/$t" 2>"$scratch/$t.log" || {
     grep -E "ERROR|SUMMARY|runtime error" "$scratch/$t.log" | head -20
     echo "fuzz: $t FAILED (full log above the reproducer)" >&2
     tail -40 "$scratch/$t.log" >&2

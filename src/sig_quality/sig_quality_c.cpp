@@ -270,7 +270,11 @@ extern "C" SignalQuality *newSignalQuality(const SignalQualityConf *conf)
     const int64_t window = conf->detectWindowLen > 0 ? msToSamples(conf->detectWindowLen, conf->fs) : kDefaultWindow;
     const int64_t step = conf->detectStepLen > 0 ? msToSamples(conf->detectStepLen, conf->fs) : window;
     constexpr int64_t kMaxLen = std::numeric_limits<int32_t>::max();
-    if (window < 1 || step < 1 || window > kMaxLen || step > kMaxLen) {
+    // The longest window in ms (100 s) at rates up to 10 kHz: a sliding
+    // window keeps two arrays of this many samples, so a window that a
+    // larger rate turns into more samples is refused rather than allocated.
+    constexpr int64_t kMaxWindowSamples = 1000000;
+    if (window < 1 || step < 1 || window > kMaxWindowSamples || step > kMaxLen) {
         TV_LOGE(kTag, "%s", kBadInput);
         return nullptr;
     }

@@ -129,8 +129,18 @@ TEST(SignalQualityCreate, RefusesBadRecordsAndNullHandles)
     c = conf(1000, 2000, -5);
     c.fs = -1000;
     EXPECT_EQ(newSignalQuality(&c), nullptr);
-    EXPECT_EQ(log.count(std::string("[E]{sig_quality}[newSignalQuality]")), 5);
-    EXPECT_EQ(log.count(kBadInput), 5);
+    // The longest window at a rate that makes it more than 10^6 samples
+    // (two arrays of that length) is refused; 10 kHz is the limit.
+    c = conf(10001, 100000, 500);
+    EXPECT_EQ(newSignalQuality(&c), nullptr);
+    EXPECT_EQ(log.count(std::string("[E]{sig_quality}[newSignalQuality]")), 6);
+    EXPECT_EQ(log.count(kBadInput), 6);
+    c = conf(10000, 100000, 500);
+    c.name = "limit";
+    SignalQuality *limit = newSignalQuality(&c);
+    ASSERT_NE(limit, nullptr);
+    EXPECT_EQ(limit->windowLen, 1000000);
+    EXPECT_EQ(delSignalQuality(&limit), 0);
 
     log.clear();
     c = conf(1000, 100000, 500);  // the longest window, sliding
