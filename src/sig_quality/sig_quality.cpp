@@ -69,7 +69,8 @@ const SignalQualityConf _sigQualityConfs[kLeads] = {
 
 // The report document. Its nodes and its text live in the module, so a
 // report allocates nothing: for every report the fixed nodes are linked
-// afresh (root object, "level", the "leadStatus" array and one object with
+// afresh with cJSON_AddItemToArray, which only links them (root object,
+// "level", the "leadStatus" array and one object with
 // one string member per listed lead) and cJSON's formatted printer writes
 // them into the text buffer, which the owner receives and which stays valid
 // until the next report. At most 18 entries can be listed (wire type 14:
@@ -144,22 +145,6 @@ void setStringMember(cJSON &node, const char *key, const char *value)
     node.valuestring = const_cast<char *>(value);
 }
 
-// Appends child to the container's children (prev of the first child points
-// at the last, as cJSON keeps them).
-void appendChild(cJSON &container, cJSON &child)
-{
-    cJSON *first = container.child;
-    if (first == nullptr) {
-        container.child = &child;
-        child.prev = &child;
-        return;
-    }
-    cJSON *last = first->prev;
-    last->next = &child;
-    child.prev = last;
-    first->prev = &child;
-}
-
 // Builds the report and sends it. "level" comes first and gets its text at
 // the end; a text that does not fit the buffer is not sent.
 void process_sig_quality_callback(int32_t wireType)
@@ -174,8 +159,8 @@ void process_sig_quality_callback(int32_t wireType)
     r.leadStatus.string = const_cast<char *>("leadStatus");
     r.leadStatus.type |= cJSON_StringIsConst;
     setStringMember(r.level, "level", "");
-    appendChild(r.root, r.level);
-    appendChild(r.root, r.leadStatus);
+    cJSON_AddItemToArray(&r.root, &r.level);
+    cJSON_AddItemToArray(&r.root, &r.leadStatus);
     int32_t flags[kLeads] = {};
     int32_t count = 0;
 
@@ -188,8 +173,8 @@ void process_sig_quality_callback(int32_t wireType)
         entry = cJSON{};
         entry.type = cJSON_Object;
         setStringMember(member, key, text);
-        appendChild(entry, member);
-        appendChild(r.leadStatus, entry);
+        cJSON_AddItemToArray(&entry, &member);
+        cJSON_AddItemToArray(&r.leadStatus, &entry);
     };
     if (wireType == 1) {
         add(kI, "I");
