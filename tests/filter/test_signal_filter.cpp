@@ -1,238 +1,174 @@
-// The generic signal filter object: dispatch by kind, creation and deletion,
-// bad input, delays, debug streams, statically defined filters, priming of
-// every kind and restarts mid-stream.
-#include <gtest/gtest.h>
-
-#include "support/temp_dir.hpp"
-
-#include <cstdio>
-#include <cstdlib>
+// The generic filter object: per-kind delay, DC gain and priming, restarts,
+// refusals and deletion, name and debug-folder copies, owner-defined
+// filters, the lfilter references and the allocation-free per-sample path.
 #include <cstring>
-#include <string>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <unistd.h>
 
 #include "filter/filter_test_util.hpp"
-#include "support/log_capture.hpp"
+#include "support/counting_allocator.hpp"
+#include "support/temp_dir.hpp"
 
 namespace tessivar::test {
 namespace {
 
-const std::vector<double> kFirB = {0.25, 0.5, 0.25, -0.125, 0.0625};
-const std::vector<double> kIirB = {0.2, 0.3, 0.1};
-const std::vector<double> kIirA = {1.0, -0.5, 0.1};
-const std::vector<IntegerFilterTap> kXpaNum = {{1, 1}, {4, -2}, {7, 1}};
-const std::vector<IntegerFilterTap> kXpaDen = {{1, 1}, {2, -2}, {3, 1}};
+const Vec kFirB = {0.25, 0.5, 0.25, -0.125, 0.0625};  // sum 0.9375
+const Vec kIirB = {0.2, 0.3, 0.1}, kIirA = {1.0, -0.5, 0.1};  // both sum to 0.6
 
-// One record of every kind.
 struct AllKinds {
     FirFilterConf fir = firConf(kFirB, 2.0);
-    IirCombFilterConf iir = iirConf(kIirB, kIirA, 0.5);
+    IirCombFilterConf iir = iirConf(kIirB, kIirA, 0.5, 3);
     IntegerFilterConf integer = integerConf(kHpass03Num, 3841, kHpass03Den, 3);
-    AvgFilterConf avg = avgConf(SIGNAL_FILTER_AVG, 8);
-    AvgFilterConf avgLp = avgConf(SIGNAL_FILTER_AVG_LP, 8);
+    AvgFilterConf avg = avgConf(SIGNAL_FILTER_AVG, 9);
+    AvgFilterConf avgLp = avgConf(SIGNAL_FILTER_AVG_LP, 9);
     NonlinearNotchFilterConf notch = notchConf();
-    std::vector<const void *> records() const { return {&fir, &iir, &integer, &avg, &avgLp, &notch}; }
 };
 
-TEST(SignalFilter, VersionText)
+TEST(SignalFilter, EveryKindDelayGainPrimingAndRestart)
 {
-    EXPECT_STREQ(signalFilterVersion(), "filter version 1.0.1.3 2025-07-15 10:59:40");
-}
-
-TEST(SignalFilter, CreatesEveryKindAndRefusesOthers)
-{
-    AllKinds kinds;
-    const int32_t types[] = {SIGNAL_FILTER_FIR,     SIGNAL_FILTER_IIR_COMB, SIGNAL_FILTER_INTEGER,
-                             SIGNAL_FILTER_AVG,     SIGNAL_FILTER_AVG_LP,   SIGNAL_FILTER_NONLINEAR_NOTCH};
-    const auto records = kinds.records();
-    for (std::size_t i = 0; i < records.size(); ++i) {
-        FilterPtr f = makeFilter(records[i]);
-        ASSERT_NE(f, nullptr) << i;
-        EXPECT_EQ(f->type, types[i]);
+    AllKinds k;
+    const struct {
+        const void *record;
+        int32_t type, delay, delayAfterInit;  // after setting 7 and re-initialising
+        double gainDC, first;                 // first output for a constant 8
+        const char *why;
+    } rows[] = {
+        {&k.fir, SIGNAL_FILTER_FIR, 2, 2, 0, 15, "5/2 at every init; 8*2*0.9375"},
+        {&k.iir, SIGNAL_FILTER_IIR_COMB, 3, 7, 0.5, 4, "record delay kept; 0.5*0.6/0.6"},
+        {&k.integer, SIGNAL_FILTER_INTEGER, 1919, 1919, 0, 0, "(3841-3)/2 at every init; den sums to 0"},
+        {&k.avg, SIGNAL_FILTER_AVG, 4, 7, 0, 0, "9/2 at creation only; high-pass"},
+        {&k.avgLp, SIGNAL_FILTER_AVG_LP, 4, 4, 0, 8, "9/2 at every init; mean"},
+        {&k.notch, SIGNAL_FILTER_NONLINEAR_NOTCH, 0, 7, 0, 7.98, "0 at creation; 8 - 0.02"},
+    };
+    const Vec x = testSignal(200);
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.why);
+        FilterPtr f = makeFilter(r.record), fresh = makeFilter(r.record);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->type, r.type);
+        EXPECT_EQ(f->gain, 1.0);
         EXPECT_EQ(f->clearPending, 1);
-    }
+        EXPECT_EQ(getSignalFilterDelay(f.get()), r.delay);
+        EXPECT_NEAR(f->gainDC, r.gainDC, 1e-15);
+        EXPECT_NEAR(doSignalFilter(f.get(), 8.0), r.first, 1e-12);
+        // Restarted mid-stream, it behaves like a new filter.
+        feed(f.get(), Vec(x.begin(), x.begin() + 77));
+        EXPECT_EQ(initSignalFilter(f.get()), 0);
+        EXPECT_EQ(feed(f.get(), x), feed(fresh.get(), x));
 
-    LogCapture log;
-    for (int32_t code : {0, 3, -1}) {
-        AvgFilterConf other = avgConf(code, 4);
-        EXPECT_EQ(newSignalFilter(reinterpret_cast<const SignalFilterConf *>(&other)), nullptr) << code;
+        EXPECT_EQ(setSignalFilterDelay(f.get(), 7), 7);
+        EXPECT_EQ(initSignalFilter(f.get()), 0);
+        EXPECT_EQ(getSignalFilterDelay(f.get()), r.delayAfterInit);
+        setSignalFilterDelay(f.get(), 7);
+        EXPECT_EQ(initSignalFilterCustom(f.get(), 1.0, 0.0), 0);
+        EXPECT_EQ(getSignalFilterDelay(f.get()), r.delayAfterInit);
     }
-    EXPECT_EQ(log.count("Input parameter exception."), 0);  // unknown kinds are refused silently
+}
+
+TEST(SignalFilter, RefusesBadInputAndUnknownKinds)
+{
+    LogCapture log;
+    EXPECT_STREQ(signalFilterVersion(), "filter version 1.0.1.3 2025-07-15 10:59:40");
     EXPECT_EQ(newSignalFilter(nullptr), nullptr);
-    FirFilterConf nameless = firConf(kFirB);
-    nameless.name = nullptr;
-    EXPECT_EQ(makeFilter(&nameless), nullptr);
-    EXPECT_EQ(log.count("Input parameter exception."), 2);
-    EXPECT_TRUE(log.contains("{signal filter}"));
-}
-
-TEST(SignalFilter, DeleteNullsTheHandleOnce)
-{
     FirFilterConf conf = firConf(kFirB);
-    SignalFilter *f = newSignalFilter(reinterpret_cast<const SignalFilterConf *>(&conf));
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(delSignalFilter(&f), 0);
-    EXPECT_EQ(f, nullptr);
-    EXPECT_EQ(delSignalFilter(&f), -1);
-    EXPECT_EQ(delSignalFilter(nullptr), -1);
-
-    // A filter of unknown kind is left alone.
-    SignalFilter other{};
-    other.type = 7;
-    SignalFilter *handle = &other;
-    EXPECT_EQ(delSignalFilter(&handle), 0);
-    EXPECT_EQ(handle, &other);
-}
-
-TEST(SignalFilter, GenericEntryPointsRefuseBadInput)
-{
-    LogCapture log;
+    conf.name = nullptr;
+    EXPECT_EQ(makeFilter(&conf), nullptr);
     EXPECT_EQ(initSignalFilter(nullptr), -1);
     EXPECT_EQ(initSignalFilterCustom(nullptr, 1, 1), -1);
     EXPECT_EQ(doSignalFilter(nullptr, 4.5), 4.5);
     EXPECT_EQ(getSignalFilterDelay(nullptr), 0);
     EXPECT_EQ(setSignalFilterDelay(nullptr, 3), 0);
-    EXPECT_EQ(log.count("Input parameter exception."), 5);
+    conf.name = "fir";
+    FilterPtr f = makeFilter(&conf);
+    EXPECT_EQ(setSignalFilterDelay(f.get(), -1), 0);
+    EXPECT_EQ(getSignalFilterDelay(f.get()), 2);
+    EXPECT_EQ(log.count("Input parameter exception."), 8);
+    EXPECT_TRUE(log.contains("{signal filter}"));
+    for (int32_t code : {0, 3, 5, 8, 12, -1}) {  // codes between and beside the kinds: silently refused
+        AvgFilterConf other = avgConf(code, 4);
+        EXPECT_EQ(makeFilter(&other), nullptr) << code;
+    }
+    EXPECT_EQ(log.count("Input parameter exception."), 8);
 
-    // Unknown kind: init has nothing to run.
+    // Whole array without a filter: in copied to out, -1.
+    const double in[] = {1, 2, 3};
+    double out[3] = {};
+    EXPECT_EQ(doSignalFilterNotRealTime(nullptr, in, out, 3), -1);
+    EXPECT_EQ(out[2], 3.0);
+    // An object of a kind outside the table: no init, nothing filtered or freed.
     SignalFilter other{};
     other.type = 3;
     EXPECT_EQ(initSignalFilter(&other), -1);
     EXPECT_TRUE(log.contains("function call doFilter not exist."));
     EXPECT_EQ(initSignalFilterCustom(&other, 1, 1), 0);
     EXPECT_EQ(doSignalFilter(&other, -2.0), -2.0);
-
-    // Whole array without a filter: in is copied to out.
-    const double in[] = {1, 2, 3};
-    double out[3] = {};
-    EXPECT_EQ(doSignalFilterNotRealTime(nullptr, in, out, 3), -1);
-    EXPECT_EQ(out[2], 3.0);
-    EXPECT_EQ(doSignalFilterNotRealTime(nullptr, in, nullptr, 3), -1);
-    // A kind outside the table with an operation set leaves out alone.
-    other.doFilter = [](SignalFilter *, double x) { return x * 2; };
+    other.doFilter = [](SignalFilter *, double v) { return 2 * v; };
     double untouched[3] = {9, 9, 9};
     EXPECT_EQ(doSignalFilterNotRealTime(&other, in, untouched, 3), 0);
     EXPECT_EQ(untouched[0], 9.0);
+    SignalFilter *handle = &other;
+    EXPECT_EQ(delSignalFilter(&handle), 0);
+    EXPECT_EQ(handle, &other);
+
+    SignalFilter *raw = f.release();
+    EXPECT_EQ(delSignalFilter(&raw), 0);
+    EXPECT_EQ(raw, nullptr);
+    EXPECT_EQ(delSignalFilter(&raw), -1);
+    EXPECT_EQ(delSignalFilter(nullptr), -1);
 }
 
-TEST(SignalFilter, DelayGetAndSet)
+TEST(SignalFilter, NameAndDataPathAreOwnCopies)
 {
-    FirFilterConf conf = firConf(kFirB);
-    FilterPtr f = makeFilter(&conf);
-    EXPECT_EQ(getSignalFilterDelay(f.get()), 2);
-    EXPECT_EQ(setSignalFilterDelay(f.get(), 9), 9);
-    LogCapture log;
-    EXPECT_EQ(setSignalFilterDelay(f.get(), -1), 0);
-    EXPECT_TRUE(log.contains("Input parameter exception."));
-    EXPECT_EQ(getSignalFilterDelay(f.get()), 9);
-    // The FIR reports half its length again after init.
-    initSignalFilter(f.get());
-    EXPECT_EQ(getSignalFilterDelay(f.get()), 2);
-}
-
-// Runs in a scratch folder, removed afterwards (tests may change into it).
-class ScratchFolder : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_FALSE(dir_.empty());
-        char cwd[4096];
-        ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-        cwd_ = cwd;
-    }
-    void TearDown() override
-    {
-        if (chdir(cwd_.c_str()) != 0) ADD_FAILURE() << "chdir back failed";
-    }
-    static bool exists(const std::string &path) { return access(path.c_str(), F_OK) == 0; }
-    tessivar::test::TempDir folder_;
-    const std::string dir_ = folder_.path();
-    std::string cwd_;
-};
-
-TEST_F(ScratchFolder, DataPathOpensTheDebugStreams)
-{
-    FirFilterConf conf = firConf(kFirB);
-    conf.dataPath = dir_.c_str();
+    TempDir folder;
+    ASSERT_FALSE(folder.path().empty());
+    const auto exists = [&](const char *file) { return std::filesystem::exists(folder / file); };
+    const std::string longName(300, 'n');
+    FirFilterConf conf = firConf(kFirB, 1.0, longName.c_str());
+    conf.dataPath = folder.path().c_str();
     FilterPtr f = makeFilter(&conf);
     ASSERT_NE(f, nullptr);
-    EXPECT_STREQ(f->dataPath, dir_.c_str());
-    EXPECT_NE(f->dataPath, conf.dataPath);  // an own copy
-    EXPECT_NE(f->inFile, nullptr);
-    EXPECT_NE(f->outFile, nullptr);
-    EXPECT_TRUE(exists(dir_ + "/in.csv"));
-    EXPECT_TRUE(exists(dir_ + "/out.csv"));
-    // The whole-array path runs with its dumps.
-    const std::vector<double> in = testSignal(20);
-    std::vector<double> out(20);
+    EXPECT_EQ(std::string(f->name), longName.substr(0, 255));
+    EXPECT_STREQ(f->dataPath, conf.dataPath);
+    EXPECT_NE(f->dataPath, conf.dataPath);
+    EXPECT_TRUE(exists("in.csv") && exists("out.csv"));
+    const Vec in = testSignal(20);
+    Vec out(20);
     EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), out.data(), 20), 0);
-    f.reset();
+    EXPECT_TRUE(exists("in1.csv") && exists("out1.csv"));
 
-    // An empty data path means the current folder.
-    ASSERT_EQ(chdir(dir_.c_str()), 0);
-    ASSERT_EQ(std::remove("in.csv"), 0);
+    // An empty path is the current folder; no path opens nothing.
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    std::filesystem::remove(folder / "in.csv");
     conf.dataPath = "";
     f = makeFilter(&conf);
+    std::filesystem::current_path(cwd);
     EXPECT_STREQ(f->dataPath, ".");
-    EXPECT_NE(f->inFile, nullptr);
-    EXPECT_TRUE(exists(dir_ + "/in.csv"));
+    EXPECT_TRUE(exists("in.csv"));
+    conf.dataPath = nullptr;
+    f = makeFilter(&conf);
+    EXPECT_EQ(f->dataPath, nullptr);
+    EXPECT_EQ(f->inFile, nullptr);
 }
 
-TEST(SignalFilter, NameIsCopiedAndCapped)
+TEST(SignalFilter, OwnerDefinedFiltersComeToLifeWithInit)
 {
-    const std::string longName(300, 'n');
-    AvgFilterConf conf = avgConf(SIGNAL_FILTER_AVG, 4, longName.c_str());
-    FilterPtr f = makeFilter(&conf);
-    ASSERT_NE(f, nullptr);
-    EXPECT_EQ(std::strlen(f->name), 255u);
-    EXPECT_NE(f->name, conf.name);
-    // A data path folder that cannot be opened leaves the streams closed.
-    conf.dataPath = "/nonexistent/tessivar/folder";
-    FilterPtr g = makeFilter(&conf);
-    ASSERT_NE(g, nullptr);
-    EXPECT_EQ(g->inFile, nullptr);
-}
-
-TEST(SignalFilter, RestartMidStreamBehavesLikeNew)
-{
-    AllKinds kinds;
-    kinds.integer = integerConf(kXpaNum, 7, kXpaDen, 3);
-    const std::vector<double> x = testSignal(200);
-    for (const void *record : kinds.records()) {
-        FilterPtr used = makeFilter(record);
-        FilterPtr fresh = makeFilter(record);
-        feed(used.get(), std::vector<double>(x.begin(), x.begin() + 77));
-        EXPECT_EQ(initSignalFilter(used.get()), 0);
-        EXPECT_EQ(feed(used.get(), x), feed(fresh.get(), x)) << used->type;
-    }
-}
-
-TEST(SignalFilter, StaticDefinitionsComeToLifeWithInit)
-{
-    // Owner-defined FIR with external coefficient and history arrays.
-    const double coefs[] = {0.25, 0.5, 0.25, -0.125, 0.0625};
-    double history[5] = {};
+    double history[5] = {}, window[6] = {};
     FirFilter fir{};
     fir.head.type = SIGNAL_FILTER_FIR;
     fir.head.name = "static fir";
     fir.head.gain = 1.0;
-    fir.numData = coefs;
+    fir.numData = kFirB.data();
     fir.num_num = fir.xLen = 5;
     fir.xBuf = history;
-    SignalFilter *f = &fir.head;
     {
         LogCapture log;
-        EXPECT_EQ(doSignalFilter(f, 3.0), 3.0);  // not initialised: passes the sample
+        EXPECT_EQ(doSignalFilter(&fir.head, 3.0), 3.0);  // never initialised: passes the sample
         EXPECT_TRUE(log.contains("Input parameter exception."));
     }
-    ASSERT_EQ(initSignalFilter(f), 0);
-    FirFilterConf conf = firConf(kFirB);
-    FilterPtr created = makeFilter(&conf);
-    const std::vector<double> x = testSignal(40);
-    EXPECT_EQ(feed(f, x), feed(created.get(), x));
-
-    // Owner-defined high-pass average with its own delay and window.
-    double window[6] = {};
+    ASSERT_EQ(initSignalFilter(&fir.head), 0);
     AvgFilter avg{};
     avg.head.type = SIGNAL_FILTER_AVG;
     avg.head.name = "static avg";
@@ -242,33 +178,97 @@ TEST(SignalFilter, StaticDefinitionsComeToLifeWithInit)
     avg.buf = window;
     ASSERT_EQ(initSignalFilter(&avg.head), 0);
     EXPECT_EQ(getSignalFilterDelay(&avg.head), 3);
+    FirFilterConf firRecord = firConf(kFirB);
     AvgFilterConf avgRecord = avgConf(SIGNAL_FILTER_AVG, 6);
-    EXPECT_EQ(feed(&avg.head, x), feed(makeFilter(&avgRecord).get(), x));
+    FilterPtr created = makeFilter(&firRecord), createdAvg = makeFilter(&avgRecord);
+    const Vec x = testSignal(40);
+    EXPECT_EQ(feed(&fir.head, x), feed(created.get(), x));
+    EXPECT_EQ(feed(&avg.head, x), feed(createdAvg.get(), x));
+}
 
-    // Owner-defined IIR with external histories.
-    double xh[3] = {}, yh[3] = {};
-    IirCombFilter iir{};
-    iir.head.type = SIGNAL_FILTER_IIR_COMB;
-    iir.head.name = "static iir";
-    iir.head.gain = 1.0;
-    iir.numData = kIirB.data();
-    iir.num_num = iir.den_num = iir.xLen = iir.yLen = 3;
-    iir.denData = kIirA.data();
-    iir.xBuf = xh;
-    iir.yBuf = yh;
-    ASSERT_EQ(initSignalFilter(&iir.head), 0);
-    IirCombFilterConf iirRecord = iirConf(kIirB, kIirA);
-    EXPECT_EQ(feed(&iir.head, x), feed(makeFilter(&iirRecord).get(), x));
+// Reference files of tools/gen_filter_reference.py (scipy.signal.lfilter):
+// "key count" then the values; kind, gain and delay carry one value, lengths
+// two, tap lists count (seq, data) pairs.
+std::map<std::string, Vec> readReference(const std::string &name, std::string &kind)
+{
+    std::ifstream file(std::string(TESSIVAR_TEST_DATA) + "/filter/" + name + ".txt");
+    EXPECT_TRUE(file.good()) << name;
+    std::map<std::string, Vec> r;
+    std::string key;
+    std::getline(file, key);
+    while (file >> key) {
+        if (key == "kind" && (file >> kind)) continue;
+        std::size_t n = key == "lengths" ? 2 : 1;
+        if (key != "gain" && key != "delay" && key != "lengths") file >> n;
+        if (key.find("taps") != std::string::npos) n *= 2;
+        Vec &v = r[key];
+        v.resize(n);
+        for (double &x : v) file >> x;
+    }
+    return r;
+}
 
-    // An incomplete definition is refused and stays lifeless.
-    LogCapture log;
-    FirFilter broken{};
-    broken.head.type = SIGNAL_FILTER_FIR;
-    broken.head.name = "broken";
-    broken.num_num = 5;
-    EXPECT_EQ(initSignalFilter(&broken.head), -1);
-    EXPECT_TRUE(log.contains("function call doFilter not exist."));
-    EXPECT_EQ(doSignalFilter(&broken.head, 2.0), 2.0);
+Taps toTaps(const Vec &v)
+{
+    Taps t;
+    for (std::size_t i = 0; i + 1 < v.size(); i += 2) t.push_back({int32_t(v[i]), v[i + 1]});
+    return t;
+}
+
+class FilterReference : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(FilterReference, PerSampleAndWholeArrayMatchLfilter)
+{
+    std::string kind;
+    auto r = readReference(GetParam(), kind);
+    ASSERT_EQ(r["input"].size(), 600u);
+    const double gain = r["gain"].at(0);
+    const int32_t d = int32_t(r["delay"].at(0));
+    const Taps num = toTaps(r["num_taps"]), den = toTaps(r["den_taps"]);
+    const Vec lengths = r.count("lengths") ? r["lengths"] : Vec{0, 0};
+    FirFilterConf fir = firConf(r["num"], gain);
+    IirCombFilterConf iir = iirConf(r["num"], r["den"], gain, d);
+    IntegerFilterConf integer = integerConf(num, int32_t(lengths[0]), den, int32_t(lengths[1]), gain);
+    FilterPtr f = makeFilter(kind == "fir" ? static_cast<const void *>(&fir)
+                             : kind == "iir" ? static_cast<const void *>(&iir)
+                                             : static_cast<const void *>(&integer));
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(getSignalFilterDelay(f.get()), d);
+    const Vec &in = r["input"];
+    Vec perSample = feed(f.get(), in), whole(in.size());
+    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), whole.data(), int32_t(in.size())), 0);
+    for (std::size_t i = 0; i < in.size(); ++i) {  // 1e-9 relative, floor 1 for zero crossings
+        EXPECT_NEAR(perSample[i], r["per_sample"][i], 1e-9 * std::max(1.0, std::fabs(r["per_sample"][i]))) << i;
+        EXPECT_NEAR(whole[i], r["whole_array"][i], 1e-9 * std::max(1.0, std::fabs(r["whole_array"][i]))) << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, FilterReference,
+                         ::testing::Values("fir_23", "fir_8_gain", "fir_113", "iir_notch", "iir_butter3",
+                                           "iir_zero_sum_hp", "integer_hp16", "integer_xpa10"),
+                         [](const ::testing::TestParamInfo<const char *> &info) { return std::string(info.param); });
+
+TEST(SignalFilter, PerSampleCallsAllocateNothing)
+{
+#if !TV_COUNTING_ALLOCATOR
+    GTEST_SKIP() << "allocation counting is not available under AddressSanitizer";
+#else
+    AllKinds k;
+    std::vector<FilterPtr> filters;
+    for (const void *r : {(const void *)&k.fir, (const void *)&k.iir, (const void *)&k.integer,
+                          (const void *)&k.avg, (const void *)&k.avgLp, (const void *)&k.notch})
+        filters.push_back(makeFilter(r));
+    const Vec x = testSignal(5000);
+    for (auto &f : filters) ASSERT_EQ(initSignalFilterCustom(f.get(), x[0], 0), 0);
+    long before = g_allocations;
+    std::free(std::malloc(16));
+    EXPECT_EQ(g_allocations - before, 1);  // the counter sees allocations
+    volatile double sink = 0;
+    before = g_allocations;
+    for (auto &f : filters)
+        for (double v : x) sink = sink + doSignalFilter(f.get(), v);
+    EXPECT_EQ(g_allocations - before, 0);
+#endif
 }
 
 }  // namespace
