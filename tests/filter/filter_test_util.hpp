@@ -5,7 +5,6 @@
 
 #include <cmath>
 #include <memory>
-#include <string>
 #include <vector>
 
 #include "support/log_capture.hpp"
@@ -27,32 +26,31 @@ inline FilterPtr makeFilter(const void *record)
 
 inline FirFilterConf firConf(const Vec &b, double gain = 1.0, const char *name = "fir")
 {
-    return FirFilterConf{SIGNAL_FILTER_FIR, name, nullptr, gain, b.data(), int32_t(b.size())};
+    return {SIGNAL_FILTER_FIR, name, nullptr, gain, b.data(), int32_t(b.size())};
 }
 
 inline IirCombFilterConf iirConf(const Vec &b, const Vec &a, double gain = 1.0, int32_t delay = 0,
                                  const char *name = "iir")
 {
-    return IirCombFilterConf{SIGNAL_FILTER_IIR_COMB, name,     nullptr,          gain, b.data(), int32_t(b.size()),
-                             a.data(),               int32_t(a.size()), delay};
+    return {SIGNAL_FILTER_IIR_COMB, name, nullptr, gain, b.data(), int32_t(b.size()), a.data(), int32_t(a.size()), delay};
 }
 
 inline IntegerFilterConf integerConf(const Taps &num, int32_t numLen, const Taps &den, int32_t denLen,
                                      double gain = 1.0, const char *name = "integer")
 {
-    return IntegerFilterConf{SIGNAL_FILTER_INTEGER, name,   nullptr,           gain,   num.data(), numLen,
-                             int32_t(num.size()),   den.data(), denLen, int32_t(den.size())};
+    return {SIGNAL_FILTER_INTEGER, name,       nullptr, gain, num.data(), numLen, int32_t(num.size()),
+            den.data(),            denLen, int32_t(den.size())};
 }
 
 inline AvgFilterConf avgConf(int32_t type, int32_t window, const char *name = "avg")
 {
-    return AvgFilterConf{type, name, nullptr, window};
+    return {type, name, nullptr, window};
 }
 
 // The mains canceller of the display chain: phi = 2*cos(2*pi*50/1000).
 inline NonlinearNotchFilterConf notchConf(double step = 0.02)
 {
-    return NonlinearNotchFilterConf{SIGNAL_FILTER_NONLINEAR_NOTCH, "trap 50", nullptr, 1.902113032590308, step};
+    return {SIGNAL_FILTER_NONLINEAR_NOTCH, "trap 50", nullptr, 1.902113032590308, step};
 }
 
 // The "hpass 0.3" baseline record: the input delayed by 1919 samples minus
@@ -60,11 +58,10 @@ inline NonlinearNotchFilterConf notchConf(double step = 0.02)
 inline const Taps kHpass03Num = {{1, -1}, {1920, 3686400}, {1921, -7372798}, {1922, 3686400}, {3841, -1}};
 inline const Taps kHpass03Den = {{1, 3686400}, {2, -7372800}, {3, 3686400}};
 
-inline Vec feed(SignalFilter *f, const Vec &x)
+inline Vec feed(SignalFilter *f, Vec x)
 {
-    Vec y;
-    for (double v : x) y.push_back(doSignalFilter(f, v));
-    return y;
+    for (double &v : x) v = doSignalFilter(f, v);
+    return x;
 }
 
 // A varied signal: slow wave, a tone and a step half way.

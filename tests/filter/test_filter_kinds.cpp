@@ -1,7 +1,5 @@
-// Arithmetic of each filter kind: convolution helpers, FIR priming and
-// impulse response, IIR feedback and DC priming, sparse taps and history
-// wrap, moving averages, the mains canceller, and the whole-array path
-// (lag removal, edge extension, length and delay limits, in-place use).
+// Arithmetic of each filter kind, per sample and over whole arrays (lag
+// removal, edge extension, length and delay limits, in-place use).
 #include "filter/filter_test_util.hpp"
 
 namespace tessivar::test {
@@ -16,13 +14,11 @@ const Taps kHp16Den = {{1, 256}, {2, -512}, {3, 256}};
 
 TEST(Conv, ExactSumsRoundingOrderAndRefusals)
 {
-    const double x[] = {1, 2, 3, 4}, h3[] = {1, 10, 100}, h2[] = {1, 10}, h4[] = {1, 10, 100, 1000};
+    const double x[] = {1, 2, 3, 4}, h3[] = {1, 10, 100}, h4[] = {1, 10, 100, 1000};
     double y[5] = {1000, 1000, 1000, 1000, -7};  // Winograd adds into y; y[4] guards the end
     EXPECT_EQ(convWinograd(x, 4, h3, 3, y), 4);
     EXPECT_EQ(Vec(y, y + 5), (Vec{1001, 1012, 1123, 1234, -7}));  // 1, 2+10, 3+20+100, 4+30+200
-    double z[4] = {}, w[3] = {0, 0, -7}, v[3] = {5, 5, -7};
-    EXPECT_EQ(convWinograd(x, 4, h2, 2, z), 4);
-    EXPECT_EQ(Vec(z, z + 4), (Vec{1, 12, 23, 34}));
+    double w[3] = {0, 0, -7}, v[3] = {5, 5, -7};
     EXPECT_EQ(convWinograd(x, 2, h4, 4, w), 2);  // fewer samples than taps: nothing beyond n
     EXPECT_EQ(Vec(w, w + 3), (Vec{1, 12, -7}));
     EXPECT_EQ(convValid(x, 4, h3, 3, v), 2);  // full overlaps only, written: 3+20+100, 4+30+200
@@ -36,9 +32,7 @@ TEST(Conv, ExactSumsRoundingOrderAndRefusals)
     EXPECT_EQ(r[0], s - 0.2);
     EXPECT_NE(r[0], 0.1);
     EXPECT_EQ(convValid(x, 2, h3, 3, v), -1);  // n < m
-    EXPECT_EQ(convValid(x, 2, h3, 0, v), -1);
     EXPECT_EQ(convWinograd(x, 2, nullptr, 3, v), -1);
-    EXPECT_EQ(convWinograd(x, -1, h3, 3, v), -1);
     EXPECT_EQ(convWinograd(x, 0, h3, 3, v), 0);
 }
 
@@ -83,9 +77,6 @@ TEST(IirCombFilter, DcPrimingAndFeedbackArithmetic)
     FilterPtr n = makeFilter(&notch), h = makeFilter(&hp), f = makeFilter(&fb), z = makeFilter(&noNorm);
     // Notch: sum(b) = sum(a) = 0.13992078780933, a constant passes from the first sample.
     for (int i = 0; i < 50; ++i) ASSERT_NEAR(doSignalFilter(n.get(), 250.0), 250.0, 1e-9) << i;
-    feed(n.get(), testSignal(30));
-    initSignalFilterCustom(n.get(), 100, 0);
-    EXPECT_NEAR(doSignalFilter(n.get(), 100), 100, 1e-9);
     // Zero-sum high-pass: output history 0, (-3.25 + 13 - 13 + 3.25)/4 = 0;
     // a step of 4: x[n-2] - mean(x[n-3..n]) = -1, -2, 1, 0, 0.
     EXPECT_EQ(feed(h.get(), Vec(20, 3.25)), Vec(20, 0.0));
@@ -118,13 +109,6 @@ TEST(IntegerFilter, SparseTapsAndHistoryWrap)
     Vec x, want;  // position 4 reads the sample 3 steps old, across wraps of the 4-slot history
     for (int i = 1; i <= 14; ++i) x.push_back(i), want.push_back(i > 3 ? i - 3 : 1);
     EXPECT_EQ(feed(d.get(), x), want);
-
-    // Taps out of order or beyond the length are not refused.
-    const Taps odd = {{5, -30}, {9, -1}, {1, -1}, {6, 16}, {4, 16}, {0, 99}};
-    IntegerFilterConf broken = integerConf(odd, 6, kHp16Den, 3);
-    FilterPtr b = makeFilter(&broken);
-    ASSERT_NE(b, nullptr);
-    feed(b.get(), testSignal(40));
 }
 
 TEST(FilterWholeArray, LengthAndDelayLimitsAndInPlaceUse)
@@ -185,35 +169,25 @@ TEST(FilterKinds, RefuseIncompleteRecordsAndNullFilters)
 {
     LogCapture log;
     const Taps unit = {{1, 1.0}};
-    FirFilterConf fir = firConf(kFive);
+    FirFilterConf fir = firConf(kFive, 1.0, "named");
     IirCombFilterConf iir = iirConf(kNotchB, kNotchA);
     IntegerFilterConf integer = integerConf(unit, 1, unit, 1);
-    fir.numData = nullptr;
-    iir.denData = nullptr;
+    FilterPtr f = makeFilter(&fir);
+    fir.numData = iir.denData = nullptr;
     integer.numData = nullptr;
     EXPECT_EQ(newFirFilter(&fir), nullptr);
     EXPECT_EQ(newIirCombFilter(&iir), nullptr);
     EXPECT_EQ(newIntegerFilter(&integer), nullptr);
-    fir = firConf(kFive), iir = iirConf(kNotchB, kNotchA), integer = integerConf(unit, 1, unit, 1);
-    fir.num_num = 0;
-    iir.den_num = 0;
-    integer.den_num_valid = 0;
-    EXPECT_EQ(newFirFilter(&fir), nullptr);
-    EXPECT_EQ(newIirCombFilter(&iir), nullptr);
-    EXPECT_EQ(newIntegerFilter(&integer), nullptr);
-    EXPECT_EQ(log.count("Input parameter exception."), 6);
+    EXPECT_EQ(log.count("Input parameter exception."), 3);
     double buf[4] = {};
-    EXPECT_EQ(doFirFilterNotRealTime(nullptr, buf, buf, 4), -1);
+    EXPECT_EQ(doFirFilterNotRealTime(f.get(), nullptr, buf, 4), -1);
+    EXPECT_TRUE(log.contains("named invalid parm"));
     EXPECT_EQ(doIirCombFilterNotRealTime(nullptr, buf, buf, 4), -1);
     EXPECT_EQ(doIntegerFilterNotRealTime(nullptr, buf, buf, 4), -1);
     EXPECT_EQ(doFirFilter(nullptr, 3.5), 3.5);
     EXPECT_EQ(doIirCombFilter(nullptr, 2.5), 2.5);
     EXPECT_EQ(doIntegerFilter(nullptr, -1.5), -1.5);
-    EXPECT_EQ(initFirFilterCustom(nullptr, 0, 0), -1);
-    FirFilterConf named = firConf(kFive, 1.0, "named");
-    FilterPtr f = makeFilter(&named);
-    EXPECT_EQ(doFirFilterNotRealTime(f.get(), nullptr, buf, 4), -1);
-    EXPECT_TRUE(log.contains("named invalid parm"));
+    EXPECT_EQ(doNonlinearNotchFilter(nullptr, 1.25), 1.25);
 }
 
 TEST(AvgFilter, PerSampleWindowsAndDelays)
@@ -265,19 +239,15 @@ TEST(AvgFilter, WholeArray)
     AvgFilterConf conf = avgConf(SIGNAL_FILTER_AVG, 4, "avg4");
     FilterPtr f = makeFilter(&conf);
     Vec x = testSignal(10), out(10);
-    EXPECT_EQ(doSignalFilterNotRealTime(f.get(), x.data(), x.data(), 10), -1);  // needs distinct arrays
     EXPECT_EQ(doAvgFilterNotRealTime(f.get(), nullptr, out.data(), 10), -1);
-    EXPECT_EQ(log.count("avg4 invalid parm"), 2);
+    EXPECT_TRUE(log.contains("avg4 invalid parm"));
     setSignalFilterDelay(f.get(), 5);  // d = N + 1
     EXPECT_EQ(doSignalFilterNotRealTime(f.get(), x.data(), out.data(), 10), -1);
     EXPECT_TRUE(log.contains("avg4 invalid delay"));
     setSignalFilterDelay(f.get(), 4);  // d = N
     EXPECT_EQ(doSignalFilterNotRealTime(f.get(), x.data(), out.data(), 10), 0);
-    log.clear();
     conf.avg_num = 0;
     EXPECT_EQ(newAvgFilter(&conf), nullptr);
-    EXPECT_EQ(newAvgLpFilter(nullptr), nullptr);
-    EXPECT_EQ(log.count("Input parameter exception."), 2);
 }
 
 TEST(NonlinearNotchFilter, TracksFromItsPrimingAndRunsWholeArraysInOrder)
@@ -300,11 +270,6 @@ TEST(NonlinearNotchFilter, TracksFromItsPrimingAndRunsWholeArraysInOrder)
     EXPECT_EQ(doSignalFilterNotRealTime(block.get(), x.data(), out.data(), 60), 0);
     EXPECT_EQ(doSignalFilterNotRealTime(block.get(), out.data() + 60, out.data() + 60, 60), 0);
     EXPECT_EQ(out, want);
-    LogCapture log;
-    conf.name = nullptr;
-    EXPECT_EQ(newNonlinearNotchFilter(&conf), nullptr);
-    EXPECT_EQ(log.count("Input parameter exception."), 1);
-    EXPECT_EQ(doNonlinearNotchFilter(nullptr, 1.25), 1.25);
 }
 
 }  // namespace

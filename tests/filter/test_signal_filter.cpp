@@ -1,11 +1,8 @@
-// The generic filter object: per-kind delay, DC gain and priming, restarts,
-// refusals and deletion, name and debug-folder copies, owner-defined
-// filters, the lfilter references and the allocation-free per-sample path.
-#include <cstring>
+// The generic filter object: per-kind delay, DC gain, priming and restart,
+// refusals, deletion, own copies of name and folder, lfilter references.
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <unistd.h>
 
 #include "filter/filter_test_util.hpp"
 #include "support/counting_allocator.hpp"
@@ -17,39 +14,39 @@ namespace {
 const Vec kFirB = {0.25, 0.5, 0.25, -0.125, 0.0625};  // sum 0.9375
 const Vec kIirB = {0.2, 0.3, 0.1}, kIirA = {1.0, -0.5, 0.1};  // both sum to 0.6
 
-struct AllKinds {
+// Per kind: creation, delay rule, DC gain, priming, restart, and a per-sample
+// path that allocates nothing (not counted under AddressSanitizer).
+TEST(SignalFilter, EveryKindDelayGainPrimingAndRestart)
+{
     FirFilterConf fir = firConf(kFirB, 2.0);
     IirCombFilterConf iir = iirConf(kIirB, kIirA, 0.5, 3);
     IntegerFilterConf integer = integerConf(kHpass03Num, 3841, kHpass03Den, 3);
-    AvgFilterConf avg = avgConf(SIGNAL_FILTER_AVG, 9);
-    AvgFilterConf avgLp = avgConf(SIGNAL_FILTER_AVG_LP, 9);
+    AvgFilterConf avg = avgConf(SIGNAL_FILTER_AVG, 9), avgLp = avgConf(SIGNAL_FILTER_AVG_LP, 9);
     NonlinearNotchFilterConf notch = notchConf();
-};
-
-TEST(SignalFilter, EveryKindDelayGainPrimingAndRestart)
-{
-    AllKinds k;
     const struct {
         const void *record;
         int32_t type, delay, delayAfterInit;  // after setting 7 and re-initialising
         double gainDC, first;                 // first output for a constant 8
         const char *why;
     } rows[] = {
-        {&k.fir, SIGNAL_FILTER_FIR, 2, 2, 0, 15, "5/2 at every init; 8*2*0.9375"},
-        {&k.iir, SIGNAL_FILTER_IIR_COMB, 3, 7, 0.5, 4, "record delay kept; 0.5*0.6/0.6"},
-        {&k.integer, SIGNAL_FILTER_INTEGER, 1919, 1919, 0, 0, "(3841-3)/2 at every init; den sums to 0"},
-        {&k.avg, SIGNAL_FILTER_AVG, 4, 7, 0, 0, "9/2 at creation only; high-pass"},
-        {&k.avgLp, SIGNAL_FILTER_AVG_LP, 4, 4, 0, 8, "9/2 at every init; mean"},
-        {&k.notch, SIGNAL_FILTER_NONLINEAR_NOTCH, 0, 7, 0, 7.98, "0 at creation; 8 - 0.02"},
+        {&fir, SIGNAL_FILTER_FIR, 2, 2, 0, 15, "5/2 at every init; 8*2*0.9375"},
+        {&iir, SIGNAL_FILTER_IIR_COMB, 3, 7, 0.5, 4, "record delay kept; 0.5*0.6/0.6"},
+        {&integer, SIGNAL_FILTER_INTEGER, 1919, 1919, 0, 0, "(3841-3)/2 at every init; den sums to 0"},
+        {&avg, SIGNAL_FILTER_AVG, 4, 7, 0, 0, "9/2 at creation only; high-pass"},
+        {&avgLp, SIGNAL_FILTER_AVG_LP, 4, 4, 0, 8, "9/2 at every init; mean"},
+        {&notch, SIGNAL_FILTER_NONLINEAR_NOTCH, 0, 7, 0, 7.98, "0 at creation; 8 - 0.02"},
     };
     const Vec x = testSignal(200);
+#if TV_COUNTING_ALLOCATOR
+    const long seen = g_allocations;
+    std::free(std::malloc(16));
+    EXPECT_EQ(g_allocations - seen, 1);  // the counter sees allocations
+#endif
     for (const auto &r : rows) {
         SCOPED_TRACE(r.why);
         FilterPtr f = makeFilter(r.record), fresh = makeFilter(r.record);
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(f->type, r.type);
-        EXPECT_EQ(f->gain, 1.0);
-        EXPECT_EQ(f->clearPending, 1);
         EXPECT_EQ(getSignalFilterDelay(f.get()), r.delay);
         EXPECT_NEAR(f->gainDC, r.gainDC, 1e-15);
         EXPECT_NEAR(doSignalFilter(f.get(), 8.0), r.first, 1e-12);
@@ -57,33 +54,38 @@ TEST(SignalFilter, EveryKindDelayGainPrimingAndRestart)
         feed(f.get(), Vec(x.begin(), x.begin() + 77));
         EXPECT_EQ(initSignalFilter(f.get()), 0);
         EXPECT_EQ(feed(f.get(), x), feed(fresh.get(), x));
+#if TV_COUNTING_ALLOCATOR
+        const long before = g_allocations;
+        for (double v : x) doSignalFilter(f.get(), v);
+        EXPECT_EQ(g_allocations - before, 0);
+#endif
 
         EXPECT_EQ(setSignalFilterDelay(f.get(), 7), 7);
         EXPECT_EQ(initSignalFilter(f.get()), 0);
         EXPECT_EQ(getSignalFilterDelay(f.get()), r.delayAfterInit);
         setSignalFilterDelay(f.get(), 7);
-        EXPECT_EQ(initSignalFilterCustom(f.get(), 1.0, 0.0), 0);
+        EXPECT_EQ(initSignalFilterCustom(f.get(), 8.0, 0.0), 0);  // primes a running filter at once
         EXPECT_EQ(getSignalFilterDelay(f.get()), r.delayAfterInit);
+        EXPECT_NEAR(doSignalFilter(f.get(), 8.0), r.first, 1e-12);
     }
 }
 
-TEST(SignalFilter, RefusesBadInputAndUnknownKinds)
+TEST(SignalFilter, RefusesBadInputUnknownKindsAndLifelessFilters)
 {
     LogCapture log;
     EXPECT_STREQ(signalFilterVersion(), "filter version 1.0.1.3 2025-07-15 10:59:40");
-    EXPECT_EQ(newSignalFilter(nullptr), nullptr);
-    FirFilterConf conf = firConf(kFirB);
-    conf.name = nullptr;
+    FirFilterConf conf = firConf(kFirB, 1.0, nullptr);
     EXPECT_EQ(makeFilter(&conf), nullptr);
+    EXPECT_EQ(newSignalFilter(nullptr), nullptr);
     EXPECT_EQ(initSignalFilter(nullptr), -1);
     EXPECT_EQ(initSignalFilterCustom(nullptr, 1, 1), -1);
     EXPECT_EQ(doSignalFilter(nullptr, 4.5), 4.5);
     EXPECT_EQ(getSignalFilterDelay(nullptr), 0);
     EXPECT_EQ(setSignalFilterDelay(nullptr, 3), 0);
     conf.name = "fir";
-    FilterPtr f = makeFilter(&conf);
-    EXPECT_EQ(setSignalFilterDelay(f.get(), -1), 0);
-    EXPECT_EQ(getSignalFilterDelay(f.get()), 2);
+    SignalFilter *f = makeFilter(&conf).release();
+    EXPECT_EQ(setSignalFilterDelay(f, -1), 0);
+    EXPECT_EQ(getSignalFilterDelay(f), 2);
     EXPECT_EQ(log.count("Input parameter exception."), 8);
     EXPECT_TRUE(log.contains("{signal filter}"));
     for (int32_t code : {0, 3, 5, 8, 12, -1}) {  // codes between and beside the kinds: silently refused
@@ -91,13 +93,16 @@ TEST(SignalFilter, RefusesBadInputAndUnknownKinds)
         EXPECT_EQ(makeFilter(&other), nullptr) << code;
     }
     EXPECT_EQ(log.count("Input parameter exception."), 8);
+    EXPECT_EQ(delSignalFilter(&f), 0);
+    EXPECT_EQ(f, nullptr);
+    EXPECT_EQ(delSignalFilter(&f), -1);
+    EXPECT_EQ(delSignalFilter(nullptr), -1);
 
-    // Whole array without a filter: in copied to out, -1.
     const double in[] = {1, 2, 3};
-    double out[3] = {};
-    EXPECT_EQ(doSignalFilterNotRealTime(nullptr, in, out, 3), -1);
+    double out[3] = {}, untouched[3] = {9, 9, 9};
+    EXPECT_EQ(doSignalFilterNotRealTime(nullptr, in, out, 3), -1);  // in copied to out
     EXPECT_EQ(out[2], 3.0);
-    // An object of a kind outside the table: no init, nothing filtered or freed.
+    // A kind outside the table: no init, nothing filtered or freed.
     SignalFilter other{};
     other.type = 3;
     EXPECT_EQ(initSignalFilter(&other), -1);
@@ -105,25 +110,31 @@ TEST(SignalFilter, RefusesBadInputAndUnknownKinds)
     EXPECT_EQ(initSignalFilterCustom(&other, 1, 1), 0);
     EXPECT_EQ(doSignalFilter(&other, -2.0), -2.0);
     other.doFilter = [](SignalFilter *, double v) { return 2 * v; };
-    double untouched[3] = {9, 9, 9};
     EXPECT_EQ(doSignalFilterNotRealTime(&other, in, untouched, 3), 0);
     EXPECT_EQ(untouched[0], 9.0);
     SignalFilter *handle = &other;
     EXPECT_EQ(delSignalFilter(&handle), 0);
     EXPECT_EQ(handle, &other);
 
-    SignalFilter *raw = f.release();
-    EXPECT_EQ(delSignalFilter(&raw), 0);
-    EXPECT_EQ(raw, nullptr);
-    EXPECT_EQ(delSignalFilter(&raw), -1);
-    EXPECT_EQ(delSignalFilter(nullptr), -1);
+    // An owner-defined filter passes samples through until initialised.
+    double history[5] = {};
+    FirFilter fir{};
+    fir.head.type = SIGNAL_FILTER_FIR;
+    fir.head.name = "static fir";
+    fir.head.gain = 1.0;
+    fir.numData = kFirB.data();
+    fir.num_num = fir.xLen = 5;
+    fir.xBuf = history;
+    EXPECT_EQ(doSignalFilter(&fir.head, 3.0), 3.0);
+    ASSERT_EQ(initSignalFilter(&fir.head), 0);
+    FilterPtr created = makeFilter(&conf);
+    const Vec x = testSignal(40);
+    EXPECT_EQ(feed(&fir.head, x), feed(created.get(), x));
 }
 
 TEST(SignalFilter, NameAndDataPathAreOwnCopies)
 {
     TempDir folder;
-    ASSERT_FALSE(folder.path().empty());
-    const auto exists = [&](const char *file) { return std::filesystem::exists(folder / file); };
     const std::string longName(300, 'n');
     FirFilterConf conf = firConf(kFirB, 1.0, longName.c_str());
     conf.dataPath = folder.path().c_str();
@@ -132,58 +143,22 @@ TEST(SignalFilter, NameAndDataPathAreOwnCopies)
     EXPECT_EQ(std::string(f->name), longName.substr(0, 255));
     EXPECT_STREQ(f->dataPath, conf.dataPath);
     EXPECT_NE(f->dataPath, conf.dataPath);
-    EXPECT_TRUE(exists("in.csv") && exists("out.csv"));
-    const Vec in = testSignal(20);
-    Vec out(20);
+    Vec in = testSignal(20), out(20);
     EXPECT_EQ(doSignalFilterNotRealTime(f.get(), in.data(), out.data(), 20), 0);
-    EXPECT_TRUE(exists("in1.csv") && exists("out1.csv"));
-
+    for (const char *file : {"in.csv", "out.csv", "in1.csv", "out1.csv"})
+        EXPECT_TRUE(std::filesystem::exists(folder / file)) << file;
     // An empty path is the current folder; no path opens nothing.
     const auto cwd = std::filesystem::current_path();
     std::filesystem::current_path(folder.path());
-    std::filesystem::remove(folder / "in.csv");
     conf.dataPath = "";
     f = makeFilter(&conf);
     std::filesystem::current_path(cwd);
     EXPECT_STREQ(f->dataPath, ".");
-    EXPECT_TRUE(exists("in.csv"));
+    EXPECT_NE(f->inFile, nullptr);
     conf.dataPath = nullptr;
     f = makeFilter(&conf);
     EXPECT_EQ(f->dataPath, nullptr);
     EXPECT_EQ(f->inFile, nullptr);
-}
-
-TEST(SignalFilter, OwnerDefinedFiltersComeToLifeWithInit)
-{
-    double history[5] = {}, window[6] = {};
-    FirFilter fir{};
-    fir.head.type = SIGNAL_FILTER_FIR;
-    fir.head.name = "static fir";
-    fir.head.gain = 1.0;
-    fir.numData = kFirB.data();
-    fir.num_num = fir.xLen = 5;
-    fir.xBuf = history;
-    {
-        LogCapture log;
-        EXPECT_EQ(doSignalFilter(&fir.head, 3.0), 3.0);  // never initialised: passes the sample
-        EXPECT_TRUE(log.contains("Input parameter exception."));
-    }
-    ASSERT_EQ(initSignalFilter(&fir.head), 0);
-    AvgFilter avg{};
-    avg.head.type = SIGNAL_FILTER_AVG;
-    avg.head.name = "static avg";
-    avg.head.delay = 3;
-    avg.head.gain = 1.0;
-    avg.avg_num = 6;
-    avg.buf = window;
-    ASSERT_EQ(initSignalFilter(&avg.head), 0);
-    EXPECT_EQ(getSignalFilterDelay(&avg.head), 3);
-    FirFilterConf firRecord = firConf(kFirB);
-    AvgFilterConf avgRecord = avgConf(SIGNAL_FILTER_AVG, 6);
-    FilterPtr created = makeFilter(&firRecord), createdAvg = makeFilter(&avgRecord);
-    const Vec x = testSignal(40);
-    EXPECT_EQ(feed(&fir.head, x), feed(created.get(), x));
-    EXPECT_EQ(feed(&avg.head, x), feed(createdAvg.get(), x));
 }
 
 // Reference files of tools/gen_filter_reference.py (scipy.signal.lfilter):
@@ -208,13 +183,6 @@ std::map<std::string, Vec> readReference(const std::string &name, std::string &k
     return r;
 }
 
-Taps toTaps(const Vec &v)
-{
-    Taps t;
-    for (std::size_t i = 0; i + 1 < v.size(); i += 2) t.push_back({int32_t(v[i]), v[i + 1]});
-    return t;
-}
-
 class FilterReference : public ::testing::TestWithParam<const char *> {};
 
 TEST_P(FilterReference, PerSampleAndWholeArrayMatchLfilter)
@@ -224,11 +192,16 @@ TEST_P(FilterReference, PerSampleAndWholeArrayMatchLfilter)
     ASSERT_EQ(r["input"].size(), 600u);
     const double gain = r["gain"].at(0);
     const int32_t d = int32_t(r["delay"].at(0));
-    const Taps num = toTaps(r["num_taps"]), den = toTaps(r["den_taps"]);
-    const Vec lengths = r.count("lengths") ? r["lengths"] : Vec{0, 0};
+    Taps taps[2];
+    for (int k = 0; k < 2; ++k) {
+        const Vec &v = r[k ? "den_taps" : "num_taps"];
+        for (std::size_t i = 0; i + 1 < v.size(); i += 2) taps[k].push_back({int32_t(v[i]), v[i + 1]});
+    }
+    Vec &lengths = r["lengths"];
+    lengths.resize(2);
     FirFilterConf fir = firConf(r["num"], gain);
     IirCombFilterConf iir = iirConf(r["num"], r["den"], gain, d);
-    IntegerFilterConf integer = integerConf(num, int32_t(lengths[0]), den, int32_t(lengths[1]), gain);
+    IntegerFilterConf integer = integerConf(taps[0], int32_t(lengths[0]), taps[1], int32_t(lengths[1]), gain);
     FilterPtr f = makeFilter(kind == "fir" ? static_cast<const void *>(&fir)
                              : kind == "iir" ? static_cast<const void *>(&iir)
                                              : static_cast<const void *>(&integer));
@@ -245,31 +218,7 @@ TEST_P(FilterReference, PerSampleAndWholeArrayMatchLfilter)
 
 INSTANTIATE_TEST_SUITE_P(Records, FilterReference,
                          ::testing::Values("fir_23", "fir_8_gain", "fir_113", "iir_notch", "iir_butter3",
-                                           "iir_zero_sum_hp", "integer_hp16", "integer_xpa10"),
-                         [](const ::testing::TestParamInfo<const char *> &info) { return std::string(info.param); });
-
-TEST(SignalFilter, PerSampleCallsAllocateNothing)
-{
-#if !TV_COUNTING_ALLOCATOR
-    GTEST_SKIP() << "allocation counting is not available under AddressSanitizer";
-#else
-    AllKinds k;
-    std::vector<FilterPtr> filters;
-    for (const void *r : {(const void *)&k.fir, (const void *)&k.iir, (const void *)&k.integer,
-                          (const void *)&k.avg, (const void *)&k.avgLp, (const void *)&k.notch})
-        filters.push_back(makeFilter(r));
-    const Vec x = testSignal(5000);
-    for (auto &f : filters) ASSERT_EQ(initSignalFilterCustom(f.get(), x[0], 0), 0);
-    long before = g_allocations;
-    std::free(std::malloc(16));
-    EXPECT_EQ(g_allocations - before, 1);  // the counter sees allocations
-    volatile double sink = 0;
-    before = g_allocations;
-    for (auto &f : filters)
-        for (double v : x) sink = sink + doSignalFilter(f.get(), v);
-    EXPECT_EQ(g_allocations - before, 0);
-#endif
-}
+                                           "iir_zero_sum_hp", "integer_hp16", "integer_xpa10"));
 
 }  // namespace
 }  // namespace tessivar::test
