@@ -17,6 +17,7 @@ struct FilterDeleter {
 };
 using FilterPtr = std::unique_ptr<SignalFilter, FilterDeleter>;
 using Vec = std::vector<double>;
+using Ints = std::vector<int>;
 using Taps = std::vector<IntegerFilterTap>;
 
 inline FilterPtr makeFilter(const void *record)
