@@ -12,17 +12,14 @@
 
 namespace tessivar::test {
 
-struct FilterDeleter {
-    void operator()(SignalFilter *f) const { delSignalFilter(&f); }
-};
-using FilterPtr = std::unique_ptr<SignalFilter, FilterDeleter>;
+using FilterPtr = std::unique_ptr<SignalFilter, void (*)(SignalFilter *)>;
 using Vec = std::vector<double>;
 using Ints = std::vector<int>;
 using Taps = std::vector<IntegerFilterTap>;
 
 inline FilterPtr makeFilter(const void *record)
 {
-    return FilterPtr(newSignalFilter(static_cast<const SignalFilterConf *>(record)));
+    return FilterPtr(newSignalFilter(static_cast<const SignalFilterConf *>(record)), [](SignalFilter *f) { delSignalFilter(&f); });
 }
 
 inline FirFilterConf firConf(const Vec &b, double gain = 1.0, const char *name = "fir")

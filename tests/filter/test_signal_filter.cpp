@@ -23,12 +23,8 @@ TEST(SignalFilter, EveryKindDelayGainPrimingAndRestart)
     IntegerFilterConf integer = integerConf(kHpass03Num, 3841, kHpass03Den, 3);
     AvgFilterConf avg = avgConf(SIGNAL_FILTER_AVG, 9), avgLp = avgConf(SIGNAL_FILTER_AVG_LP, 9);
     NonlinearNotchFilterConf notch = notchConf();
-    const struct {
-        const void *record;
-        int32_t type, delay, delayAfterInit;  // after setting 7 and re-initialising
-        double gainDC, first;                 // first output for a constant 8
-        const char *why;
-    } rows[] = {
+    // reinitDelay: after setting 7 and re-initialising; first: the output for a constant 8.
+    const struct { const void *record; int32_t type, delay, reinitDelay; double gainDC, first; const char *why; } rows[] = {
         {&fir, SIGNAL_FILTER_FIR, 2, 2, 0, 15, "5/2 at every init; 8*2*0.9375"},
         {&iir, SIGNAL_FILTER_IIR_COMB, 3, 7, 0.5, 4, "record delay kept; 0.5*0.6/0.6"},
         {&integer, SIGNAL_FILTER_INTEGER, 1919, 1919, 0, 0, "(3841-3)/2 at every init; den sums to 0"},
@@ -59,10 +55,10 @@ TEST(SignalFilter, EveryKindDelayGainPrimingAndRestart)
 #endif
         setSignalFilterDelay(f.get(), 7);
         EXPECT_EQ(initSignalFilter(f.get()), 0);
-        EXPECT_EQ(getSignalFilterDelay(f.get()), r.delayAfterInit);
+        EXPECT_EQ(getSignalFilterDelay(f.get()), r.reinitDelay);
         setSignalFilterDelay(f.get(), 7);
         EXPECT_EQ(initSignalFilterCustom(f.get(), 8.0, 0.0), 0);  // primes a running filter at once
-        EXPECT_EQ(getSignalFilterDelay(f.get()), r.delayAfterInit);
+        EXPECT_EQ(getSignalFilterDelay(f.get()), r.reinitDelay);
         EXPECT_NEAR(doSignalFilter(f.get(), 8.0), r.first, 1e-12);
     }
 }

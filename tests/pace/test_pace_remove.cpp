@@ -61,10 +61,7 @@ std::pair<Ints, Ints> run(PaceRemove *r, const Ints &x, const Ints &marks, int n
 
 TEST(PaceRemove, CutWidthsFollowTheRate)
 {
-    const struct {
-        int32_t fs, afterMs, beforeMs, after, before;
-        const char *why;
-    } rows[] = {
+    const struct { int32_t fs, afterMs, beforeMs, after, before; const char *why; } rows[] = {
         {1000, 10, 0, 10, 2, "(10000+500)/1000; 0 ms before means 2 ms"},
         {2000, 3, 2, 6, 4, "(6000+500)/1000; (4000+500)/1000"},
         {2000, 0, 0, 6, 4, "below 1 ms after means 3 ms"},
@@ -78,13 +75,12 @@ TEST(PaceRemove, CutWidthsFollowTheRate)
         Remover p = makeRemover(w.fs, w.afterMs, w.beforeMs);
         EXPECT_EQ(Ints({p->after, p->before}), Ints({w.after, w.before})) << w.why;
     }
-    Remover p = makeRemover();
-    EXPECT_EQ(Ints({setPaceRemoveMs(p.get(), 100), setPaceRemoveBfMs(p.get(), 100)}), Ints({-1, -1}));
-    EXPECT_EQ(Ints({p->after, p->before}), Ints({10, 2}));  // unchanged
-    EXPECT_EQ(setPaceRemoveMs(p.get(), 30), 0);             // raises before to max(2, 30/3) ms
-    EXPECT_EQ(p->before, 10);
-    EXPECT_EQ(setPaceRemoveMs(p.get(), 3), 0);  // never lowers it
-    EXPECT_EQ(Ints({p->after, p->before}), Ints({3, 10}));
+    Remover p = makeRemover();  // after 10, before 2; 100 ms refused, nothing changes
+    PaceRemove *r = p.get();
+    EXPECT_EQ(Ints({setPaceRemoveMs(r, 100), setPaceRemoveBfMs(r, 100), r->after, r->before}), Ints({-1, -1, 10, 2}));
+    // After 30 ms raises before to max(2, 30/3) ms; after 3 ms does not lower it.
+    EXPECT_EQ(Ints({setPaceRemoveMs(r, 30), r->before, setPaceRemoveMs(r, 3), r->after, r->before}),
+              Ints({0, 10, 0, 3, 10}));
 }
 
 TEST(PaceRemove, PerSampleDelayBridgeAndMarker)
@@ -103,10 +99,8 @@ TEST(PaceRemove, PerSampleDelayBridgeAndMarker)
     // at t+10 with start index 12 and the marker comes on 11 calls from
     // t+99, where the bridged samples t-1 .. t+9 leave the delay line. Marks
     // at t and t+5 stretch the window to t+15: start 17, 16 marker samples.
-    const struct {
-        Ints marks;
-        int spikeLength, height, first, last;
-    } rows[] = {{{300}, 4, 1000, 399, 409}, {{300, 305}, 8, 700, 399, 414}};
+    const struct { Ints marks; int spikeLength, height, first, last; } rows[] = {{{300}, 4, 1000, 399, 409},
+                                                                                 {{300, 305}, 8, 700, 399, 414}};
     for (const auto &row : rows) {
         Remover p = makeRemover();
         x.assign(600, 0);
@@ -124,23 +118,20 @@ TEST(PaceRemove, PerSampleDelayBridgeAndMarker)
 TEST(PaceRemove, AmplitudeNormalisation)
 {
     // A one-sample spike h on a flat line leaves residual h there, 0 elsewhere;
-    // below the inhibit threshold 50 it is 0, below 300 it is 300, above 1000 it is 1000.
-    const int32_t cases[][3] = {{40, 0, 1},     {49, 0, 1},     {50, 300, 1},    {250, 300, 1},  {299, 300, 1},
-                                {300, 300, 1},  {600, 600, 1},  {1000, 1000, 1}, {1001, 1000, 1}, {1500, 1000, 1},
-                                {-40, 0, 1},    {-250, -300, 1}, {-1500, -1000, 1}, {40, 40, 0}};  // 0: not normalised
+    // below the inhibit threshold it is 0, below 300 it is 300, above 1000 it is 1000.
+    // Columns: height, amplitude, normalise, threshold.
+    const int32_t cases[][4] = {{40, 0, 1, 50},       {49, 0, 1, 50},      {50, 300, 1, 50},    {250, 300, 1, 50},
+                                {299, 300, 1, 50},    {300, 300, 1, 50},   {600, 600, 1, 50},   {1000, 1000, 1, 50},
+                                {1001, 1000, 1, 50},  {1500, 1000, 1, 50}, {-40, 0, 1, 50},     {-250, -300, 1, 50},
+                                {-1500, -1000, 1, 50}, {40, 40, 0, 50},    {350, 0, 1, 400},    {400, 400, 1, 400}};
     for (const auto &c : cases) {
         Remover p = makeRemover();
         Ints x(200, 100);
         x[150] += c[0];
+        EXPECT_EQ(setPaceInhabitThre(c[3]), c[3]);
         run(p.get(), x, {150}, c[2]);
-        EXPECT_EQ(p->amplitude, c[1]) << c[0];
+        EXPECT_EQ(p->amplitude, c[1]) << c[0] << " threshold " << c[3];
     }
-    EXPECT_EQ(setPaceInhabitThre(400), 400);
-    Remover high = makeRemover();
-    Ints x(200, 100);
-    x[150] += 350;
-    run(high.get(), x, {150});
-    EXPECT_EQ(high->amplitude, 0);
     setPaceInhabitThre(50);
 }
 
@@ -155,8 +146,7 @@ TEST(PaceRemove, Int16VariantsSaturate)
     EXPECT_EQ(addPaceSignal(p.get(), 32000), 32767);
     EXPECT_EQ(addPaceSignal(p.get(), -32768), -31768);
     initPaceRemove(p.get());
-    removePaceSignalInt(p.get(), 40000, 0, 1);
-    removePaceSignalInt(p.get(), -40000, 0, 1);
+    for (int32_t v : {40000, -40000}) removePaceSignalInt(p.get(), v, 0, 1);  // out of the int16 range
     for (int k = 2; k < 100; ++k) removePaceSignal(p.get(), 0, 0, 1);
     EXPECT_EQ(removePaceSignal(p.get(), 0, 0, 1), 32767);
     EXPECT_EQ(removePaceSignal(p.get(), 0, 0, 1), -32768);
