@@ -19,7 +19,7 @@ using Taps = std::vector<IntegerFilterTap>;
 
 inline FilterPtr makeFilter(const void *record)
 {
-    return FilterPtr(newSignalFilter(static_cast<const SignalFilterConf *>(record)), [](SignalFilter *f) { delSignalFilter(&f); });
+    return FilterPtr(newSignalFilter((const SignalFilterConf *)record), [](SignalFilter *f) { delSignalFilter(&f); });
 }
 
 inline FirFilterConf firConf(const Vec &b, double gain = 1.0, const char *name = "fir")

@@ -98,7 +98,7 @@ TEST(IntegerFilter, SparseTapsAndHistoryWrap)
     EXPECT_EQ(feed(d.get(), x), want);
 }
 
-TEST(FilterWholeArray, LengthAndDelayLimitsAndInPlaceUse)
+TEST(FilterWholeArray, LengthAndDelayLimitsInPlaceUseAndRefusals)
 {
     LogCapture log;
     FirFilterConf fir = firConf(kFive, 1.0, "five");
@@ -146,15 +146,9 @@ TEST(FilterWholeArray, LengthAndDelayLimitsAndInPlaceUse)
     Vec out(80);
     EXPECT_EQ(doSignalFilterNotRealTime(negative.get(), in.data(), out.data(), 80), -1);
     EXPECT_TRUE(log.contains("hp4 invalid delay"));
-}
 
-TEST(FilterKinds, RefuseIncompleteRecordsAndNullFilters)
-{
-    LogCapture log;
-    const Taps unit = {{1, 1.0}};
-    FirFilterConf fir = firConf(kFive, 1.0, "named");
-    IirCombFilterConf iir = iirConf(kNotchB, kNotchA);
-    IntegerFilterConf integer = integerConf(unit, 1, unit, 1);
+    // Records without coefficient arrays and null filters are refused.
+    log.clear();
     FilterPtr f = makeFilter(&fir);
     fir.numData = iir.denData = nullptr;
     integer.numData = nullptr;
@@ -166,13 +160,13 @@ TEST(FilterKinds, RefuseIncompleteRecordsAndNullFilters)
     EXPECT_EQ(Ints({doFirFilterNotRealTime(f.get(), nullptr, buf, 4), doIirCombFilterNotRealTime(nullptr, buf, buf, 4),
                     doIntegerFilterNotRealTime(nullptr, buf, buf, 4)}),
               Ints({-1, -1, -1}));
-    EXPECT_TRUE(log.contains("named invalid parm"));
+    EXPECT_TRUE(log.contains("five invalid parm"));
     EXPECT_EQ(Vec({doFirFilter(nullptr, 3.5), doIirCombFilter(nullptr, 2.5), doIntegerFilter(nullptr, -1.5),
                    doNonlinearNotchFilter(nullptr, 1.25)}),
               Vec({3.5, 2.5, -1.5, 1.25}));  // the sample passes unchanged
 }
 
-TEST(AvgFilter, PerSampleWindowsAndDelays)
+TEST(AvgFilter, WindowsDelaysAndWholeArrays)
 {
     AvgFilterConf hp4 = avgConf(SIGNAL_FILTER_AVG, 4), hp2 = avgConf(SIGNAL_FILTER_AVG, 2);
     AvgFilterConf lp3 = avgConf(SIGNAL_FILTER_AVG_LP, 3), base = avgConf(SIGNAL_FILTER_AVG, 24025, "hpass 0.01");
@@ -188,10 +182,8 @@ TEST(AvgFilter, PerSampleWindowsAndDelays)
     // The baseline window: delay 24025/2, 0 for a constant from the first sample on.
     EXPECT_EQ(getSignalFilterDelay(b.get()), 12012);
     EXPECT_EQ(feed(b.get(), Vec(1000, -37.5)), Vec(1000, 0.0));
-}
 
-TEST(AvgFilter, WholeArray)
-{
+    // Whole arrays: the extended input's windowed means, or the overall mean.
     const struct { int32_t type, window; Vec in, out; const char *why; } rows[] = {
         {SIGNAL_FILTER_AVG, 2, {2, 4, 8}, {-1, -2, 0}, "d 1: in minus the means of 2|2 4 8|8 pairs: 3, 6, 8"},
         {SIGNAL_FILTER_AVG_LP, 2, {2, 4, 8}, {3, 6, 8}, "the same means"},
@@ -203,21 +195,18 @@ TEST(AvgFilter, WholeArray)
     for (const auto &row : rows) {
         SCOPED_TRACE(row.why);
         AvgFilterConf conf = avgConf(row.type, row.window);
-        FilterPtr f = makeFilter(&conf);
         Vec out(row.in.size());
-        EXPECT_EQ(doSignalFilterNotRealTime(f.get(), row.in.data(), out.data(), int32_t(out.size())), 0);
+        EXPECT_EQ(doSignalFilterNotRealTime(makeFilter(&conf).get(), row.in.data(), out.data(), int32_t(out.size())), 0);
         if (row.out.empty()) expectShiftedResponse(&conf, row.in, out, 4, 1e-11);
         else EXPECT_EQ(out, row.out);
     }
-    LogCapture log;
-    AvgFilterConf conf = avgConf(SIGNAL_FILTER_AVG, 4, "avg4");
-    FilterPtr f = makeFilter(&conf);
+    LogCapture log;  // refusals of the N 4 high-pass
     Vec x = testSignal(10), out(10);
     EXPECT_EQ(doAvgFilterNotRealTime(f.get(), nullptr, out.data(), 10), -1);
-    EXPECT_TRUE(log.contains("avg4 invalid parm"));
+    EXPECT_TRUE(log.contains("avg invalid parm"));
     setSignalFilterDelay(f.get(), 5);  // d = N + 1
     EXPECT_EQ(doSignalFilterNotRealTime(f.get(), x.data(), out.data(), 10), -1);
-    EXPECT_TRUE(log.contains("avg4 invalid delay"));
+    EXPECT_TRUE(log.contains("avg invalid delay"));
     setSignalFilterDelay(f.get(), 4);  // d = N
     EXPECT_EQ(doSignalFilterNotRealTime(f.get(), x.data(), out.data(), 10), 0);
 }

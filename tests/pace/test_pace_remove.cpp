@@ -115,7 +115,7 @@ TEST(PaceRemove, PerSampleDelayBridgeAndMarker)
     EXPECT_EQ(Ints(flat.begin() + 100, flat.end()), Ints(300, 5));
 }
 
-TEST(PaceRemove, AmplitudeNormalisation)
+TEST(PaceRemove, AmplitudeNormalisationAndSaturation)
 {
     // A one-sample spike h on a flat line leaves residual h there, 0 elsewhere;
     // below the inhibit threshold it is 0, below 300 it is 300, above 1000 it is 1000.
@@ -133,10 +133,8 @@ TEST(PaceRemove, AmplitudeNormalisation)
         EXPECT_EQ(p->amplitude, c[1]) << c[0] << " threshold " << c[3];
     }
     setPaceInhabitThre(50);
-}
 
-TEST(PaceRemove, Int16VariantsSaturate)
-{
+    // The int16 variants saturate.
     Remover p = makeRemover();
     Ints x(200, 32000);
     x[150] += 1000;
@@ -208,11 +206,10 @@ TEST(PaceRemove, RefusesNullHandlesAndBadArrays)
     PaceRemove *p = r.get();
     Shorts in(10), out(10);
     Ints zeros(10);
-    const int32_t *status = zeros.data(), *noStatus = nullptr;
-    int16_t *noOut = nullptr;
-    EXPECT_EQ(Ints({removePaceWave(nullptr, in.data(), 10, status, out.data()),
-                    removePaceWave(p, nullptr, 10, status, out.data()), removePaceWave(p, in.data(), 10, noStatus, out.data()),
-                    removePaceWave(p, in.data(), 10, status, noOut), removePaceWave(p, in.data(), 0, status, out.data()),
+    const int32_t *status = zeros.data();
+    EXPECT_EQ(Ints({removePaceWave(nullptr, in.data(), 10, status, out.data()), removePaceWave(p, nullptr, 10, status, out.data()),
+                    removePaceWave(p, in.data(), 10, nullptr, out.data()), removePaceWave(p, in.data(), 10, status, nullptr),
+                    removePaceWave(p, in.data(), 0, status, out.data()),
                     addPaceWave(p, nullptr, 10, out.data())}),
               Ints(6, -1));
     EXPECT_EQ(log.count("INPUT ERROR"), 6);
