@@ -35,15 +35,12 @@ TEST(LinearSpline, LineThroughTwoPointsAndRefusals)
     EXPECT_EQ(delLinearSpline(&s), -1);
 }
 
-struct RemoverDeleter {
-    void operator()(PaceRemove *r) const { delPaceRemove(&r); }
-};
-using Remover = std::unique_ptr<PaceRemove, RemoverDeleter>;
+using Remover = std::unique_ptr<PaceRemove, void (*)(PaceRemove *)>;
 
 Remover makeRemover(int32_t fs = 1000, int32_t afterMs = 10, int32_t beforeMs = 0)
 {
     PaceRemoveConf conf{"lead II", nullptr, fs, afterMs, beforeMs};
-    return Remover(newPaceRemove(&conf));
+    return Remover(newPaceRemove(&conf), [](PaceRemove *r) { delPaceRemove(&r); });
 }
 
 // Feeds x, marked at the given samples, through removal and then the marker
@@ -91,14 +88,13 @@ TEST(PaceRemove, PerSampleDelayBridgeAndMarker)
     for (int k = 0; k < 300; ++k) x[k] = k * k - 500;
     auto [delayed, none] = run(quiet.get(), x, {});
     for (int k = 0; k < 300; ++k) ASSERT_EQ(delayed[k], k < 100 ? -7 : x[k - 100]) << k;
-    EXPECT_EQ(none, Ints(300, 0));
+    EXPECT_EQ(none, Ints(300, 0));  // and no marker
     EXPECT_EQ(getPaceRemoveDelay(), 100);
 
-    // A ramp 10*k with a spike. Mark at t (before 2, after 10): t-2 .. t+10
-    // is bridged, so the 4-sample spike of 1000 vanishes; the window closes
-    // at t+10 with start index 12 and the marker comes on 11 calls from
-    // t+99, where the bridged samples t-1 .. t+9 leave the delay line. Marks
-    // at t and t+5 stretch the window to t+15: start 17, 16 marker samples.
+    // A ramp 10*k with a spike, mark at t (before 2, after 10): t-2 .. t+10 is bridged, the spike
+    // vanishes; the window closes at t+10 with start index 12 and the marker comes on 11 calls from
+    // t+99, as the bridged samples t-1 .. t+9 leave the delay line. Marks at t and t+5 stretch the
+    // window to t+15: start 17, 16 marker samples.
     const struct { Ints marks; int spikeLength, height, first, last; } rows[] = {{{300}, 4, 1000, 399, 409},
                                                                                  {{300, 305}, 8, 700, 399, 414}};
     for (const auto &row : rows) {
@@ -153,7 +149,7 @@ TEST(PaceRemove, AmplitudeNormalisationAndSaturation)
 TEST(PaceRemove, WholeArrayRemovalAndReinsertion)
 {
     LogCapture log;
-    Remover p = makeRemover(), q = makeRemover();
+    Remover p = makeRemover();
     Ints status(2000, 0);
     Shorts in(2000), out(2000);
     for (int k = 0; k < 2000; ++k) in[k] = int16_t(k % 1000 - (k >= 700 && k < 708 ? 400 : 0));
@@ -169,10 +165,6 @@ TEST(PaceRemove, WholeArrayRemovalAndReinsertion)
     ASSERT_EQ(addPaceWave(p.get(), out.data(), 2000, out.data()), 2000);
     for (int k = 0; k < 2000; ++k) ASSERT_EQ(out[k], k % 1000 - (k == 702 || k == 703 ? 400 : 0)) << k;
     EXPECT_EQ(p->paceList, nullptr);
-    Shorts copy = in;  // in place gives the same
-    removePaceWave(q.get(), copy.data(), 2000, status.data(), copy.data());
-    addPaceWave(q.get(), copy.data(), 2000, copy.data());
-    EXPECT_EQ(copy, out);
 
     // Marks within `before` of the start or `after` of the end are ignored
     // (first usable 2, last 1989); at most n/fs + 1 = 3 pulses are kept.
