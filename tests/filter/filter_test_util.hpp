@@ -30,7 +30,7 @@ inline FirFilterConf firConf(const Vec &b, double gain = 1.0, const char *name =
 inline IirCombFilterConf iirConf(const Vec &b, const Vec &a, double gain = 1.0, int32_t delay = 0,
                                  const char *name = "iir")
 {
-    return {SIGNAL_FILTER_IIR_COMB, name, nullptr, gain, b.data(), int32_t(b.size()), a.data(), int32_t(a.size()), delay};
+    return {SIGNAL_FILTER_IIR_COMB, name, nullptr, gain, b.data(), int(b.size()), a.data(), int(a.size()), delay};
 }
 
 inline IntegerFilterConf integerConf(const Taps &num, int32_t numLen, const Taps &den, int32_t denLen,

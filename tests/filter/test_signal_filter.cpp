@@ -23,7 +23,7 @@ TEST(SignalFilter, EveryKindDelayGainPrimingAndRestart)
     AvgFilterConf avg = avgConf(SIGNAL_FILTER_AVG, 9), avgLp = avgConf(SIGNAL_FILTER_AVG_LP, 9);
     NonlinearNotchFilterConf notch = notchConf();
     // reinitDelay: after setting 7 and re-initialising; first: the output for a constant 8.
-    const struct { const void *record; int32_t type, delay, reinitDelay; double gainDC, first; const char *why; } rows[] = {
+    const struct { const void *record; int type, delay, reinitDelay; double gainDC, first; const char *why; } rows[] = {
         {&fir, SIGNAL_FILTER_FIR, 2, 2, 0, 15, "5/2 at every init; 8*2*0.9375"},
         {&iir, SIGNAL_FILTER_IIR_COMB, 3, 7, 0.5, 4, "record delay kept; 0.5*0.6/0.6"},
         {&integer, SIGNAL_FILTER_INTEGER, 1919, 1919, 0, 0, "(3841-3)/2 at every init; den sums to 0"},
@@ -68,8 +68,7 @@ TEST(SignalFilter, RefusesBadInputUnknownKindsAndLifelessFilters)
     LogCapture log;
     EXPECT_STREQ(signalFilterVersion(), "filter version 1.0.1.3 2025-07-15 10:59:40");
     FirFilterConf conf = firConf(kFirB, 1.0, nullptr);
-    EXPECT_EQ(makeFilter(&conf), nullptr);
-    EXPECT_EQ(newSignalFilter(nullptr), nullptr);
+    EXPECT_TRUE(makeFilter(&conf) == nullptr && newSignalFilter(nullptr) == nullptr);
     EXPECT_EQ(Ints({initSignalFilter(nullptr), initSignalFilterCustom(nullptr, 1, 1), getSignalFilterDelay(nullptr),
                     setSignalFilterDelay(nullptr, 3)}),
               Ints({-1, -1, 0, 0}));
@@ -111,8 +110,7 @@ TEST(SignalFilter, RefusesBadInputUnknownKindsAndLifelessFilters)
     FirFilter fir{head, kFirB.data(), 5, 0, 5, history};
     EXPECT_EQ(doSignalFilter(&fir.head, 3.0), 3.0);
     ASSERT_EQ(initSignalFilter(&fir.head), 0);
-    FilterPtr created = makeFilter(&conf);
-    EXPECT_EQ(feed(&fir.head, testSignal(40)), feed(created.get(), testSignal(40)));
+    EXPECT_EQ(feed(&fir.head, testSignal(40)), feed(makeFilter(&conf).get(), testSignal(40)));
 }
 
 TEST(SignalFilter, NameAndDataPathAreOwnCopies)

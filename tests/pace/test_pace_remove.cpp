@@ -187,22 +187,21 @@ TEST(PaceRemove, RefusesNullHandlesAndBadArrays)
     LogCapture log;
     PaceRemoveConf noName{nullptr, nullptr, 1000, 10, 0};
     PaceRemove *none = nullptr;
-    EXPECT_EQ(newPaceRemove(nullptr), nullptr);
-    EXPECT_EQ(newPaceRemove(&noName), nullptr);
+    EXPECT_TRUE(newPaceRemove(nullptr) == nullptr && newPaceRemove(&noName) == nullptr);
     EXPECT_EQ(Ints({removePaceSignalInt(nullptr, 5, 0, 1), addPaceSignalInt(nullptr, 5), initPaceRemove(nullptr),
                     setPaceRemoveMs(nullptr, 3), setPaceRemoveBfMs(nullptr, 3)}),
               Ints(5, -1));
     EXPECT_EQ(log.count("Input parameter exception."), 7);
     EXPECT_EQ(Ints({delPaceRemove(&none), delPaceRemove(nullptr)}), Ints({-1, -1}));
     Remover r = makeRemover();
-    PaceRemove *p = r.get();
     Shorts in(10), out(10);
     Ints zeros(10);
-    const int32_t *status = zeros.data();
-    EXPECT_EQ(Ints({removePaceWave(nullptr, in.data(), 10, status, out.data()), removePaceWave(p, nullptr, 10, status, out.data()),
-                    removePaceWave(p, in.data(), 10, nullptr, out.data()), removePaceWave(p, in.data(), 10, status, nullptr),
-                    removePaceWave(p, in.data(), 0, status, out.data()),
-                    addPaceWave(p, nullptr, 10, out.data())}),
+    PaceRemove *p = r.get();
+    int16_t *i = in.data(), *o = out.data();
+    const int32_t *s = zeros.data();
+    EXPECT_EQ(Ints({removePaceWave(nullptr, i, 10, s, o), removePaceWave(p, nullptr, 10, s, o),
+                    removePaceWave(p, i, 10, nullptr, o), removePaceWave(p, i, 10, s, nullptr),
+                    removePaceWave(p, i, 0, s, o), addPaceWave(p, nullptr, 10, o)}),
               Ints(6, -1));
     EXPECT_EQ(log.count("INPUT ERROR"), 6);
 }
