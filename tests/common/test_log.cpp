@@ -139,16 +139,23 @@ TEST_F(Log, MissingFileStartsWithDefaultsAndFallbackLevel)
     EXPECT_EQ(kt_log_save("x\n"), -1);  // nothing open
 }
 
-TEST_F(Log, RestartWithoutPathOrHandlerKeepsThePreviousOnes)
+TEST_F(Log, RestartKeepsTheFileAndHandlerAndAnUnreadableScanChangesNothing)
 {
     const std::string logs = folder("logs");
-    cfgFor(logs, "record_switch = OFF\nlog_level = warn\n");
+    cfgFor(logs, "record_switch = ON\nlog_level = warn\n");
     ASSERT_EQ(start(), 0);
     clearCaptured();
     EXPECT_EQ(kt_log_new(nullptr, nullptr, LOG_LEVEL_TRACE), 0);
     EXPECT_STREQ(state().g_log_cfg_file, cfg.c_str());
     EXPECT_EQ(kt_log_prior(), LOG_LEVEL_WARN);  // read from the kept file, not the fallback
-    EXPECT_EQ(g_changes, (Changes{{0, logs}}));  // the kept handler hears the switch
+    EXPECT_EQ(g_changes, (Changes{{1, logs}}));  // the kept handler hears the switch
+    std::remove(cfg.c_str());
+    clearCaptured();
+    EXPECT_EQ(logScanConf(), 0);
+    EXPECT_EQ(tessivar::analLogState().g_print_prior, LOG_LEVEL_WARN);
+    EXPECT_NE(state().g_log_fp, nullptr);
+    EXPECT_TRUE(g_changes.empty());
+    EXPECT_EQ(countLines("[T]{Unknown TAG}[kt_log_cfg_file_parse](", ")" + cfg + " file does not exist.\n"), 1);
 }
 
 TEST_F(Log, LevelWordsAndSwitchValues)
@@ -231,19 +238,6 @@ TEST_F(Log, RecordingFollowsSwitchAndFolder)
     EXPECT_EQ(countLines("[T]{Unknown TAG}[delLog](", ")Log free.\n"), 1);
 }
 
-TEST_F(Log, UnreadableFileAtScanChangesNothing)
-{
-    cfgFor(folder("a"), "record_switch = ON\nlog_level = warn\n");
-    const LogConf conf = {cfg.c_str(), change, LOG_LEVEL_TRACE, capture};
-    ASSERT_EQ(newLog(&conf), 0);
-    std::remove(cfg.c_str());
-    clearCaptured();
-    EXPECT_EQ(logScanConf(), 0);
-    EXPECT_EQ(tessivar::analLogState().g_print_prior, LOG_LEVEL_WARN);
-    EXPECT_NE(state().g_log_fp, nullptr);
-    EXPECT_TRUE(g_changes.empty());
-}
-
 TEST_F(Log, RotationAfter100000Lines)
 {
     const std::string a = folder("a");
@@ -258,12 +252,6 @@ TEST_F(Log, RotationAfter100000Lines)
     std::string expected;
     for (int i = 0; i < 100000; ++i) expected += "x\n";
     EXPECT_EQ(readText(a + "/" + kFileName), expected + "y\n");  // same minute: same file
-    for (int i = 1; i < 99999; ++i) ASSERT_EQ(kt_log_save("x\n"), 0);
-    g_minute = 40;
-    ASSERT_EQ(kt_log_save("x\n"), 0);
-    ASSERT_EQ(kt_log_save("y\n"), 0);
-    EXPECT_EQ(readText(a + "/" + kFileName).size(), 400000u);
-    EXPECT_EQ(readText(a + "/202507151240anal_log.log"), "y\n");
 }
 
 TEST_F(Log, FailingWriteOrOpenStopsRecording)
@@ -320,17 +308,20 @@ class Ini : public ::testing::Test {
 protected:
     tessivar::test::TempDir dir;
     LmIni *ini = newIni();
-    std::string sample = dir / "sample.ini";
-    Ini() { writeText(sample, "top = 1\nname = \"  spaced  \"\n[Net]\nHost = example\nport = 8080\n[empty]\n[disk]\np = /d\n"); }
+    std::string sample = dir / "sample.ini", bad = dir / "bad.ini", other = dir / "other.ini";
+    Ini()
+    {
+        writeText(sample, "top = 1\nname = \"  spaced  \"\n[Net]\nHost = example\nport = 8080\n[empty]\n[disk]\np = /d\n");
+        writeText(bad, "[ok]\nthis line is no entry\n");
+    }
     ~Ini() override { delIni(&ini); }
-    const char *value(const char *sec, const char *key) { return ini->_iniValue(ini, sec, key, "-"); }
+    std::string value(const char *sec, const char *key) { return ini->_iniValue(ini, sec, key, "-"); }
 };
 
 TEST_F(Ini, ReadsValuesSectionsAndKeys)
 {
     ASSERT_EQ(ini->_iniInit(ini, sample.c_str()), 0);
-    EXPECT_STREQ(value("", "name"), "  spaced  ");
-    EXPECT_STREQ(value("NET", "HOST"), "example");
+    EXPECT_EQ(value("", "name") + "|" + value("NET", "HOST"), "  spaced  |example");
     const char *def = "fallback";
     EXPECT_EQ(ini->_iniValue(ini, "net", "missing", def), def);  // the default itself
     EXPECT_EQ(std::vector<int>({ini->_iniFindKey(ini, "net", "port"), ini->_iniFindKey(ini, "net", "top"),
@@ -348,19 +339,16 @@ TEST_F(Ini, ReadsValuesSectionsAndKeys)
 
 TEST_F(Ini, LoadsReplaceAndFailedLoadsKeepTheDictionary)
 {
-    const std::string bad = dir / "bad.ini", second = dir / "second.ini", missing = dir / "missing.ini";
-    writeText(bad, "[ok]\nthis line is no entry\n");
-    writeText(second, "b = 2\n");
-    EXPECT_EQ(ini->_iniInit(ini, missing.c_str()) * 10 + ini->_iniInit(ini, bad.c_str()), -23);
+    const std::string missing = dir / "missing.ini";
+    EXPECT_EQ(std::vector<int>({ini->_iniInit(ini, missing.c_str()), ini->_iniInit(ini, bad.c_str())}), std::vector<int>({-2, -3}));
     EXPECT_EQ(ini->dictionary, nullptr);
     ASSERT_EQ(ini->_iniInit(ini, sample.c_str()), 0);
-    EXPECT_EQ(ini->_iniInit(ini, missing.c_str()), -2);
-    EXPECT_EQ(ini->_iniInit(ini, bad.c_str()), -3);
-    EXPECT_STREQ(value("net", "host"), "example");
-    ASSERT_EQ(ini->_iniInit(ini, second.c_str()), 0);
-    EXPECT_EQ(std::string(value("net", "host")) + value("", "b"), "-2");
-    EXPECT_EQ(ini->_iniRelease(ini), 0);
-    EXPECT_EQ(ini->_iniRelease(ini), -1);
+    EXPECT_EQ(std::vector<int>({ini->_iniInit(ini, missing.c_str()), ini->_iniInit(ini, bad.c_str())}), std::vector<int>({-2, -3}));
+    EXPECT_EQ(value("net", "host"), "example");
+    writeText(other, "b = 2\n");
+    ASSERT_EQ(ini->_iniInit(ini, other.c_str()), 0);
+    EXPECT_EQ(value("net", "host") + value("", "b"), "-2");
+    EXPECT_EQ(std::vector<int>({ini->_iniRelease(ini), ini->_iniRelease(ini)}), std::vector<int>({0, -1}));
 }
 
 TEST_F(Ini, SetDeleteSaveAndLoadBack)
@@ -371,34 +359,28 @@ TEST_F(Ini, SetDeleteSaveAndLoadBack)
     for (const auto &s : sets) EXPECT_EQ(ini->_iniSetValue(ini, s[0], s[1], s[2]), 0) << s[1];
     EXPECT_EQ(ini->_iniDeleteKey(ini, "net", "port") + ini->_iniDeleteKey(ini, "", "log_level") +
               ini->_iniDeleteKey(ini, "net", "never"), 0);
-    const std::string out = dir / "out.ini";
-    ASSERT_EQ(ini->_iniSave(ini, out.c_str()), 0);
+    ASSERT_EQ(ini->_iniSave(ini, other.c_str()), 0);
     EXPECT_EQ(ini->_iniSave(ini, (dir / "no/such/folder.ini").c_str()), -2);
-    ASSERT_EQ(ini->_iniInit(ini, out.c_str()), 0);
-    EXPECT_EQ(std::string(value("", "record_switch")) + value("", "log_level") + value("net", "host") +
-              value("net", "port"), "ON-second-");
-    EXPECT_EQ(ini->_iniSectionNumber(ini), 1);
+    ASSERT_EQ(ini->_iniInit(ini, other.c_str()), 0);
+    EXPECT_EQ(value("", "record_switch") + value("", "log_level") + value("net", "host") + value("net", "port"), "ON-second-");
 }
 
 TEST_F(Ini, NullArgumentsAreRefused)
 {
     EXPECT_EQ(ini->_iniValue(nullptr, "net", "host", "d"), nullptr);
-    const std::string out = dir / "out.ini";
-    const int noDictionary[] = {ini->_iniInit(nullptr, "x"), ini->_iniSectionNumber(ini),
-                                ini->_iniSetValue(ini, "net", "host", "v"), ini->_iniSave(ini, out.c_str())};
-    for (int rc : noDictionary) EXPECT_EQ(rc, -1);
-    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(std::vector<int>({ini->_iniInit(nullptr, "x"), ini->_iniSectionNumber(ini),  // no dictionary yet
+                                ini->_iniSetValue(ini, "net", "host", "v"), ini->_iniSave(ini, other.c_str())}),
+              std::vector<int>(4, -1));
+    EXPECT_FALSE(std::filesystem::exists(other));
     ASSERT_EQ(ini->_iniInit(ini, sample.c_str()), 0);
-    const int nullTexts[] = {ini->_iniInit(ini, nullptr), ini->_iniFindKey(ini, "net", nullptr),
-                             ini->_iniSetValue(ini, "net", "host", nullptr), ini->_iniDeleteKey(ini, nullptr, "host")};
-    for (int rc : nullTexts) EXPECT_EQ(rc, -1);
+    EXPECT_EQ(std::vector<int>({ini->_iniInit(ini, nullptr), ini->_iniFindKey(ini, "net", nullptr),
+                                ini->_iniSetValue(ini, "net", "host", nullptr), ini->_iniDeleteKey(ini, nullptr, "host")}),
+              std::vector<int>(4, -1));
     EXPECT_EQ(ini->_iniValue(ini, "net", "host", nullptr), nullptr);
-    EXPECT_STREQ(value("net", "host"), "example");
+    EXPECT_EQ(value("net", "host"), "example");
     LmIni *none = nullptr;
-    EXPECT_EQ(delIni(nullptr) + delIni(&none), -2);
-    EXPECT_EQ(delIni(&ini), 0);
+    EXPECT_EQ(std::vector<int>({delIni(nullptr), delIni(&none), delIni(&ini)}), std::vector<int>({-1, -1, 0}));
     EXPECT_EQ(ini, nullptr);
-
     EXPECT_EQ(std::vector<int>({_lmstrncasecmp("Sec:key", "sec:", 4), _lmstrncasecmp("abZ", "ABa", 3),
                                 _lmstrncasecmp("ab", "abcdef", 10), _lmstrncasecmp("abc", "xyz", 0),
                                 _lmstrncasecmp(nullptr, "a", 1)}),

@@ -1,7 +1,7 @@
-// Built with ThreadSanitizer: two filter objects, each on its own thread,
-// logging as they go, while a third thread starts and stops the log and
-// re-reads its configuration. Any data race fails the program (TSan exits
-// non-zero); the filters' outputs must match a run on one thread.
+// Built with ThreadSanitizer: two filter objects on their own threads, logging
+// as they go, while a third thread restarts the log and re-reads its
+// configuration. A data race fails the program; each filter's output must
+// match a run on one thread.
 #include <tessivar/anal_log.h>
 #include <tessivar/fir_filter.h>
 #include <tessivar/signal_filter.h>
@@ -16,16 +16,13 @@ namespace {
 
 std::atomic<long> g_lines{0};
 void countLine(const char *) { g_lines.fetch_add(1, std::memory_order_relaxed); }
-
-// A 5-tap moving sum with gain 0.2 (a 5-point mean).
-const double kTaps[] = {1, 1, 1, 1, 1};
+const double kTaps[] = {1, 1, 1, 1, 1};  // with gain 0.2: a 5-point mean
 
 std::vector<double> filterRun(int seed, int n)
 {
     const FirFilterConf conf = {SIGNAL_FILTER_FIR, "tsan fir", nullptr, 0.2, kTaps, 5};
     SignalFilter *f = newSignalFilter(reinterpret_cast<const SignalFilterConf *>(&conf));
     std::vector<double> out;
-    out.reserve(size_t(n));
     for (int k = 0; k < n; ++k) {
         out.push_back(doSignalFilter(f, std::sin(0.01 * k * (seed + 1))));
         if (k % 500 == 0) {
@@ -47,24 +44,15 @@ int main()
     newLog(&conf);
     std::vector<double> got0, got1;
     std::atomic<bool> done{false};
-    std::thread a([&] { got0 = filterRun(0, n); });
-    std::thread b([&] { got1 = filterRun(1, n); });
+    std::thread a([&] { got0 = filterRun(0, n); }), b([&] { got1 = filterRun(1, n); });
     std::thread c([&] {
-        while (!done.load()) {
-            logScanConf();
-            delLog();
-            newLog(&conf);
-        }
+        while (!done.load()) logScanConf(), delLog(), newLog(&conf);
     });
-    a.join();
-    b.join();
+    a.join(), b.join();
     done = true;
     c.join();
     delLog();
-    if (got0 != expect0 || got1 != expect1) {
-        std::fprintf(stderr, "filter outputs differ between one and two threads\n");
-        return 1;
-    }
+    if (got0 != expect0 || got1 != expect1) return std::fprintf(stderr, "outputs differ between one and two threads\n"), 1;
     std::printf("two filters on two threads, log restarted meanwhile: %ld lines, no race\n", g_lines.load());
     return 0;
 }
