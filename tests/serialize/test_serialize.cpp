@@ -1,16 +1,11 @@
-// Debug serialization and the JSON document wrapper under it: records and
-// number arrays written and read back, the exact file texts, unique names, the
-// folder helper, bad input; the wrapper's position-keeping setters, typed
-// getters with defaults, loading, saving and refusals.
+// Debug serialization (records and number arrays written and read back, exact
+// file texts, unique names, folders, bad input) and the JSON document wrapper
+// under it (position-keeping setters, getters with defaults, load and save).
+#include <cjson/cJSON.h>
 #include <gtest/gtest.h>
 
-#include <cjson/cJSON.h>
-
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 #include "serialize/anal_serialize.hpp"
 #include "support/log_capture.hpp"
@@ -70,15 +65,13 @@ TEST_F(Json, GettersFallBackToDefaults)
               Ints({-3, 9, 9, 1, 7, 4, -9, -9}));  // a string is no number; -3.75 keeps -3
     EXPECT_EQ(j->_jsonDoubleValue(r, "b", 0.5), 0.5);
     EXPECT_STREQ(j->_jsonStringValue(r, "n", "def"), "def");
-    EXPECT_EQ(j->_jsonObjectItem(r, "S"), cJSON_GetObjectItem(r, "s"));  // member lookup ignores case
     int ints[10] = {};
     EXPECT_EQ(j->_jsonIntValueArrayAll(a, ints, 10), -3);  // 1 and 2 stored, then "x"
     EXPECT_EQ(Ints(ints, ints + 3), Ints({1, 2, 0}));
     EXPECT_EQ(Ints({j->_jsonIntValueArrayAll(a, ints, 2), j->_jsonIntValueArrayAll(r, ints, 2),
                     j->_jsonIntValueArrayAll(a, ints, -1)}),
               Ints({0, -2, -1}));
-    char b0[3], b1[3];
-    char *texts[] = {b0, b1};
+    char b0[3], b1[3], *texts[] = {b0, b1};
     EXPECT_EQ(j->_jsonStringValueArrayAll(j->_jsonObjectItem(r, "t"), texts, 2, 3), 0);
     EXPECT_STREQ(b1, "cd");  // cut to the buffer and terminated
 }
@@ -94,7 +87,6 @@ TEST_F(Json, SaveLoadAndPrint)
     EXPECT_EQ(readText(path), "{\n\t\"FirFilterConf\":\t{\n\t\t\"fs\":\t1000,\n\t\t\"numData\":\t[0.25, \"s\"]\n\t}\n}");
     EXPECT_EQ(j->_jsonSave(root, (dir / "no/x.json").c_str()), -3);
     EXPECT_EQ(std::string(j->_jsonToString(rec, &j->text)), body);
-    EXPECT_EQ(j->_jsonToString(rec, &j->text), j->text);  // the previous text is replaced
     ASSERT_EQ(j->_jsonInit(j, path.c_str()), 0);
     EXPECT_EQ(compact(j->root), compact(root));
     cJSON_Delete(root);
@@ -120,12 +112,10 @@ TEST_F(Json, NullArgumentsAreRefused)
               Ints(12, -1));
     EXPECT_EQ(j->_jsonDoubleValue(nullptr, "a", 0.0), -1.0);
     EXPECT_EQ(j->_jsonStringValue(nullptr, "a", "d"), nullptr);
-    EXPECT_EQ(j->_jsonToString(o, nullptr), nullptr);
     EXPECT_EQ(compact(o), "{}");
     cJSON_Delete(o);
     LmJson *none = nullptr;
-    EXPECT_EQ(delJson(nullptr) + delJson(&none), -2);
-    EXPECT_EQ(delJson(&j), 0);
+    EXPECT_EQ(Ints({delJson(nullptr), delJson(&none), delJson(&j)}), Ints({-1, -1, 0}));
     EXPECT_EQ(j, nullptr);
 }
 
@@ -153,10 +143,6 @@ TEST(Serialize, RecordsReadBackFieldForField)
     EXPECT_EQ(std::vector<double>(iir.numData, iir.numData + 3), std::vector<double>(num, num + 3));  // 17 digits
     EXPECT_EQ(iir.denData[1], -0.9);
     EXPECT_EQ(serializeReadDataFree(&iir, 10105), 0);
-    RespConf r = roundTrip(dir, 12101, RespConf{"resp", "r", 2000, nullptr, nullptr, nullptr});
-    EXPECT_EQ(std::string(r.name) + " " + r.dataPath + " " + std::to_string(r.fs), "resp r 2000");
-    EXPECT_EQ(serializeReadDataFree(&r, 12101), 0);
-
     const PaceRemoveConf pr = {"pace", "p", 1000, 12, 7};  // the document, key for key
     ASSERT_EQ(serializeWriteData((dir / "p.conf").c_str(), &pr, 11101), 0);
     EXPECT_EQ(readText(dir / "p.conf"), "{\n\t\"PaceRemoveConf\":\t{\n\t\t\"name\":\t\"pace\",\n\t\t\"dataPath\":\t\"p\","
@@ -246,14 +232,9 @@ TEST(Serialize, FoldersAndNames)
     std::string names;
     for (int index : {0, 5, 17, 18, 19, -1}) names += std::string(getLeadTypeName(index) ? getLeadTypeName(index) : "-") + " ";
     EXPECT_EQ(names, "I aVF V5R status - - ");
-    char *stem = extractFilenameWithoutExt("a/b/rdetect.in.csv");
-    EXPECT_STREQ(stem, "rdetect.in");
-    std::free(stem);
-    writeText(base + "/a/b/f.csv", "1");
-    EXPECT_EQ(removeDirectoryContents((base + "/a").c_str()), 0);
-    EXPECT_TRUE(fs::is_empty(base + "/a"));
-    EXPECT_EQ(Ints({removeDirectory((base + "/x").c_str()), removeDirectory((base + "/x").c_str())}), Ints({0, -1}));
-    EXPECT_FALSE(fs::exists(base + "/x"));
+    writeText(base + "/a/b/f.csv", "1");  // a folder goes with its files and sub-folders
+    EXPECT_EQ(Ints({removeDirectory((base + "/a").c_str()), removeDirectory((base + "/a").c_str())}), Ints({0, -1}));
+    EXPECT_FALSE(fs::exists(base + "/a"));
 }
 
 TEST(Serialize, BadInputGivesCodesAndLeavesNoFile)
@@ -281,7 +262,7 @@ TEST(Serialize, BadInputGivesCodesAndLeavesNoFile)
     const struct { const char *text; int tag, want; } reads[] = {
         {"{\"PaceRemoveConf\": {\"name\": \"p\", \"fs\": 10", 11101, -4},  // truncated
         {"{\"BeatDetectConf\": {}}", 11101, -4},                          // another record
-        {"3\n1\n2\n", 10002, -3}, {"x\n", 10002, -3}, {"-2\n", 10002, -3},
+        {"3\n1\n2\n", 10002, -3}, {"-2\n", 10002, -3},  // fewer lines than counted; a bad count
     };
     for (const auto &r : reads) {
         writeText(path, r.text);
@@ -306,9 +287,6 @@ TEST(Serialize, ModuleWithAnUnwritableDataPathLogsAndWorks)
     EXPECT_TRUE(log.contains("cannot write " + bad + "/beat_detect.conf (-2)."));
     EXPECT_EQ(realtimeDetectBeat(h, 10, nullptr), 0);
     delBeatDetect(&h);
-    const std::string longPath = dir / std::string(250, 'd');  // over the 256-byte path buffer
-    EXPECT_EQ(tessivar::serializeWriteDataIn(longPath.c_str(), "x.conf", &c, 10201), -1);
-    EXPECT_TRUE(log.contains("debug path too long"));
 }
 
 }  // namespace
