@@ -23,20 +23,30 @@ using tessivar::test::readText;
 using tessivar::test::writeText;
 using Ints = std::vector<int>;
 
-class Json : public ::testing::Test {
+// A scratch folder, a JSON object and the serializer's record round trip.
+class Serialize : public ::testing::Test {
 protected:
     tessivar::test::TempDir dir;
     LmJson *j = newJson();
-    ~Json() override { delJson(&j); }
+    ~Serialize() override { delJson(&j); }
     static std::string compact(const cJSON *item)
     {
         char *t = cJSON_PrintUnformatted(item);
         std::string s = t != nullptr ? t : "(null)";
         return cJSON_free(t), s;
     }
+    // Writes rec under tag into a folder still to be made and reads it back.
+    template <typename T>
+    T roundTrip(int tag, const T &rec)
+    {
+        const std::string path = dir / ("sub/dir/" + std::to_string(tag) + ".conf");
+        T back{};
+        EXPECT_EQ(Ints({serializeWriteData(path.c_str(), &rec, tag), serializeReadData(path.c_str(), &back, tag)}), Ints(2, 0));
+        return back;
+    }
 };
 
-TEST_F(Json, SettersKeepMemberPositions)
+TEST_F(Serialize, JsonSettersKeepMemberPositions)
 {
     ASSERT_EQ(j->_jsonFromString(j, R"({"name":"ecg","fs":1000,"mode":"adult","on":true,"a":[1],"b":{"c":1}})"), 0);
     cJSON *r = j->root;
@@ -54,7 +64,7 @@ TEST_F(Json, SettersKeepMemberPositions)
     EXPECT_EQ(compact(r), R"({"name":7,"fs":"fast","mode":"child","on":false,"b":null,"extra":null})");
 }
 
-TEST_F(Json, GettersFallBackToDefaults)
+TEST_F(Serialize, JsonGettersFallBackToDefaults)
 {
     ASSERT_EQ(j->_jsonFromString(j, R"({"n":-3.75,"s":"txt","b":true,"a":[1,2,"x",4],"t":["ab","cdef"]})"), 0);
     const cJSON *r = j->root, *a = j->_jsonObjectItem(r, "a");
@@ -70,7 +80,7 @@ TEST_F(Json, GettersFallBackToDefaults)
     EXPECT_STREQ(b1, "cd");  // cut to the buffer and terminated
 }
 
-TEST_F(Json, SaveLoadAndPrint)
+TEST_F(Serialize, JsonSaveLoadAndPrint)
 {
     cJSON *root = j->_jsonCreateObject(), *rec = j->_jsonAddObjectItem(root, "FirFilterConf"), *taps = j->_jsonCreateArray();
     EXPECT_EQ(Ints({j->_jsonAddIntValue(rec, "fs", 1000), j->_jsonAddDoubleValueArray(taps, 0.25),
@@ -95,7 +105,7 @@ TEST_F(Json, SaveLoadAndPrint)
     EXPECT_EQ(j->root, nullptr);
 }
 
-TEST_F(Json, NullArgumentsAreRefused)
+TEST_F(Serialize, JsonNullArgumentsAreRefused)
 {
     cJSON *o = j->_jsonCreateObject();
     LmJson *none = nullptr;
@@ -111,42 +121,20 @@ TEST_F(Json, NullArgumentsAreRefused)
     EXPECT_EQ(j, nullptr);
 }
 
-class Serialize : public ::testing::Test {
-protected:
-    tessivar::test::TempDir dir;
-    // Writes rec under tag into a folder still to be made and reads it back.
-    template <typename T>
-    T roundTrip(int tag, const T &rec)
-    {
-        const std::string path = dir / ("sub/dir/" + std::to_string(tag) + ".conf");
-        T back{};
-        EXPECT_EQ(serializeWriteData(path.c_str(), &rec, tag), 0) << tag;
-        EXPECT_EQ(serializeReadData(path.c_str(), &back, tag), 0) << tag;
-        return back;
-    }
-};
-
 TEST_F(Serialize, RecordsReadBackFieldForField)
 {
     BeatDetectConf b = roundTrip(10201, BeatDetectConf{"hr", "/tmp/x", 500, 1, 2, 250, 40});
     EXPECT_EQ(std::string(b.name) + b.dataPath, "hr/tmp/x");
-    EXPECT_EQ(Ints({b.fs, b.mode, b.method, b.maxHR, b.minHR}), Ints({500, 1, 2, 250, 40}));
-    EXPECT_EQ(serializeReadDataFree(&b, 10201), 0);
+    EXPECT_EQ(Ints({b.fs, b.mode, b.method, b.maxHR, b.minHR, serializeReadDataFree(&b, 10201)}), Ints({500, 1, 2, 250, 40, 0}));
     const double num[] = {0.1, -2.5, 1e-12}, den[] = {1.0, -0.9};
     IirCombFilterConf iir = roundTrip(10105, IirCombFilterConf{3, "iir", nullptr, 0.5, num, 3, den, 2, 0});
     ASSERT_EQ(Ints({iir.num_num, iir.den_num}), Ints({3, 2}));
     EXPECT_EQ(std::vector<double>(iir.numData, iir.numData + 3), std::vector<double>(num, num + 3));  // 17 digits
-    EXPECT_EQ(iir.denData[1], -0.9);
-    EXPECT_EQ(serializeReadDataFree(&iir, 10105), 0);
-    const PaceRemoveConf pr = {"pace", "p", 1000, 12, 7};  // the document, key for key
-    ASSERT_EQ(serializeWriteData((dir / "p.conf").c_str(), &pr, 11101), 0);
-    EXPECT_EQ(readText(dir / "p.conf"), "{\n\t\"PaceRemoveConf\":\t{\n\t\t\"name\":\t\"pace\",\n\t\t\"dataPath\":\t\"p\","
-                                        "\n\t\t\"fs\":\t1000,\n\t\t\"paceRemoveMs\":\t12\n\t}\n}");
-    PaceRemoveConf back{};
-    ASSERT_EQ(readPaceRemoveConf((dir / "p.conf").c_str(), &back), 0);
-    EXPECT_EQ(back.paceRemoveBfMs, 0);  // not written
-    EXPECT_EQ(freePaceRemoveConf(&back), 0);
-    EXPECT_EQ(back.name, nullptr);
+    EXPECT_EQ((std::pair{iir.denData[1], serializeReadDataFree(&iir, 10105)}), std::pair(-0.9, 0));
+    PaceRemoveConf pr = roundTrip(11101, PaceRemoveConf{"pace", "p", 1000, 12, 7});
+    EXPECT_EQ(Ints({pr.fs, pr.paceRemoveMs, pr.paceRemoveBfMs, freePaceRemoveConf(&pr)}), Ints({1000, 12, 0, 0}));  // 7 not written
+    EXPECT_EQ(readText(dir / "sub/dir/11101.conf"), "{\n\t\"PaceRemoveConf\":\t{\n\t\t\"name\":\t\"pace\",\n\t\t\"dataPath\":\t\"p\","
+                                                   "\n\t\t\"fs\":\t1000,\n\t\t\"paceRemoveMs\":\t12\n\t}\n}");
 }
 
 TEST_F(Serialize, NumberArrayFilesLineByLine)
