@@ -33,16 +33,10 @@ TEST(KtArray, ExtremesAndSearches)
     const int16_t ps[] = {-32768, 100, -200};  // in 16 bits |-32768| ranks lowest
     EXPECT_EQ(Ints({maxPosDouble(p, 5), minPosDouble(p, 5), maxAbsPosShort(ps, 3)}), Ints({1, 3, 2}));
 
-    const int16_t y[] = {1, 5, 3, 7, 2};
-    const struct { int32_t (*fn)(const int16_t *, int32_t, int16_t, int16_t *, int32_t *); int16_t level; int rc, idx; } cases[] = {
-        {findGreaterShort, 4, 0, 1}, {lFindGreaterShort, 4, 0, 3}, {lFindLessShort, 3, 0, 4},
-        {findGreaterShort, 7, -3, -1}, {lFindLessShort, 1, -3, -1},  // strictly above / below
-    };
-    for (const auto &c : cases) {
-        i = -1;
-        EXPECT_EQ(c.fn(y, 5, c.level, &sv, &i), c.rc) << c.level;
-        EXPECT_EQ(i, c.idx) << c.level;
-    }
+    const int16_t y[] = {1, 5, 3, 7, 2};  // strictly above / below the level; -3 when none
+    EXPECT_EQ(Ints({findGreaterShort(y, 5, 4, &sv, &i), i, lFindGreaterShort(y, 5, 4, &sv, &i), i,
+                    lFindLessShort(y, 5, 3, &sv, &i), i, findGreaterShort(y, 5, 7, &sv, &i), lFindLessShort(y, 5, 1, &sv, &i)}),
+              Ints({0, 1, 0, 3, 0, 4, -3, -3}));
     const double e[] = {2, 0.5, 2, 9};
     EXPECT_EQ(Ints({lFindEqualDouble(e, 4, 2.0, &i), i, findEqualDouble(e, 4, 3.0, &i)}), Ints({0, 2, -3}));
     const int32_t up[] = {1, 3, 3, 5};
@@ -225,11 +219,11 @@ TEST(KtArray, MatricesAndPowersOfTwo)
     double pq[4] = {};
     ASSERT_EQ(matrixCrossProductDouble(p, 2, 2, q, 2, 2, pq), 0);
     EXPECT_EQ(v(pq, 4), Doubles({19, 22, 43, 50}));  // [1 2; 3 4] . [5 6; 7 8]
-    EXPECT_EQ(matrixCrossProductInt(a, 2, 3, a, 2, 3, out), -5);
-    EXPECT_EQ(Ints({matrixCrossProductInt(big, 1, 1, big, 1, 1, out), out[0]}), Ints({-7, INT32_MAX}));
     const int16_t s[] = {300, -300};  // -90000
     int16_t so = 0;
-    EXPECT_EQ(Ints({matrixDotProductShort(s, s + 1, 1, 1, &so), so}), Ints({-6, INT16_MIN}));
+    EXPECT_EQ(Ints({matrixCrossProductInt(a, 2, 3, a, 2, 3, out), matrixCrossProductInt(big, 1, 1, big, 1, 1, out), out[0],
+                    matrixDotProductShort(s, s + 1, 1, 1, &so), so}),
+              Ints({-5, -7, INT32_MAX, -6, INT16_MIN}));
     EXPECT_EQ(Ints({isPowerOfTwoInt(1), isPowerOfTwoInt(2), isPowerOfTwoInt(1024), isPowerOfTwoInt(0),
                     isPowerOfTwoInt(-2), isPowerOfTwoInt(6), isPowerOfTwoInt(INT32_MIN), isPowerOfTwoShort(-32768)}),
               Ints({1, 1, 1, 0, 0, 0, 0, 0}));
