@@ -10,7 +10,6 @@
 #include "support/log_capture.hpp"
 #include "support/temp_dir.hpp"
 #include "tessivar/anal_serialize.h"
-#include "tessivar/beat_detect.h"
 #include "tessivar/file_utils.h"
 #include "tessivar/lmjson.h"
 #include "tessivar/pace_remove.h"
@@ -51,17 +50,12 @@ TEST_F(Serialize, JsonSettersKeepMemberPositions)
     ASSERT_EQ(j->_jsonFromString(j, R"({"name":"ecg","fs":1000,"mode":"adult","on":true,"a":[1],"b":{"c":1}})"), 0);
     cJSON *r = j->root;
     EXPECT_EQ(Ints({j->_jsonSetIntValue(r, "fs", 500), j->_jsonSetStringValue(r, "mode", "child"),
-                    j->_jsonSetDoubleValue(r, "name", 2.5),  // a string replaced by a number
-                    j->_jsonSetBoolValue(r, "on", 0), j->_jsonSetIntValue(r, "a", 4),  // in place: children go
-                    j->_jsonSetNullValue(r, "b")}),
-              Ints(6, 0));
-    EXPECT_EQ(compact(r), R"({"name":2.5,"fs":500,"mode":"child","on":false,"a":4,"b":null})");
-    EXPECT_EQ(Ints({j->_jsonSetStringValue(r, "fs", "fast"),  // a number replaced by a string
-                    j->_jsonAddNullValue(r, "extra"),         // a new key is appended
-                    j->_jsonAddIntValue(r, "name", 7),        // add behaves as set
-                    j->_jsonDeleteKey(&j->root, "a"), j->_jsonDeleteKey(&j->root, "zz")}),
-              Ints(5, 0));
-    EXPECT_EQ(compact(r), R"({"name":7,"fs":"fast","mode":"child","on":false,"b":null,"extra":null})");
+                    j->_jsonSetDoubleValue(r, "name", 2.5), j->_jsonSetBoolValue(r, "on", 0),
+                    j->_jsonSetIntValue(r, "a", 4), j->_jsonSetNullValue(r, "b"),  // in place: the children go
+                    j->_jsonSetStringValue(r, "on", "yes"), j->_jsonAddNullValue(r, "extra"), j->_jsonAddIntValue(r, "mode", 7),
+                    j->_jsonAddIntValue(r, "gone", 1), j->_jsonDeleteKey(&j->root, "gone"), j->_jsonDeleteKey(&j->root, "zz")}),
+              Ints(12, 0));  // a number over a string, a string over a boolean, a new key appended, add as set
+    EXPECT_EQ(compact(r), R"({"name":2.5,"fs":500,"mode":7,"on":"yes","a":4,"b":null,"extra":null})");
 }
 
 TEST_F(Serialize, JsonGettersFallBackToDefaults)
@@ -101,8 +95,6 @@ TEST_F(Serialize, JsonSaveLoadAndPrint)
               Ints({-2, -3, -4, -2}));
     ASSERT_EQ(j->_jsonFromString(j, "[2]"), 0);  // replaces the loaded document
     EXPECT_EQ(compact(j->root), "[2]");
-    EXPECT_EQ(j->_jsonRelease(j), 0);
-    EXPECT_EQ(j->root, nullptr);
 }
 
 TEST_F(Serialize, JsonNullArgumentsAreRefused)
@@ -123,9 +115,6 @@ TEST_F(Serialize, JsonNullArgumentsAreRefused)
 
 TEST_F(Serialize, RecordsReadBackFieldForField)
 {
-    BeatDetectConf b = roundTrip(10201, BeatDetectConf{"hr", "/tmp/x", 500, 1, 2, 250, 40});
-    EXPECT_EQ(std::string(b.name) + b.dataPath, "hr/tmp/x");
-    EXPECT_EQ(Ints({b.fs, b.mode, b.method, b.maxHR, b.minHR, serializeReadDataFree(&b, 10201)}), Ints({500, 1, 2, 250, 40, 0}));
     const double num[] = {0.1, -2.5, 1e-12}, den[] = {1.0, -0.9};
     IirCombFilterConf iir = roundTrip(10105, IirCombFilterConf{3, "iir", nullptr, 0.5, num, 3, den, 2, 0});
     ASSERT_EQ(Ints({iir.num_num, iir.den_num}), Ints({3, 2}));
