@@ -5,13 +5,10 @@
 // (1e-11 relative for variances, 1e-10 for z-scores, 1e-6 for float differences).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <string>
-#include <vector>
 
 #include "tessivar/kt_array.h"
 
@@ -40,15 +37,13 @@ Vec vec(const std::vector<T> &x, size_t n = SIZE_MAX) { return Vec(x.begin(), x.
 #define KT_CHECK(T, S, SumT)                                                                                  \
     void check##S(const Fields &f)                                                                            \
     {                                                                                                         \
-        std::vector<T> x, d, s;                                                                               \
-        for (double e : f.at("x")) x.push_back(T(e));                                                         \
+        const std::vector<T> x(f.at("x").begin(), f.at("x").end());                                           \
+        std::vector<T> d = x, s = x;                                                                          \
         const int32_t n = int32_t(x.size());                                                                  \
         Vec z(x.size()), ma(x.size()), mm(x.size());                                                          \
         double mean = 0, var = 0, sd = 0, med = 0, peak = 0;                                                  \
         SumT sum = 0;                                                                                         \
-        std::vector<int32_t> idx(x.size()), near(x.size()), at;                                               \
-        int32_t count[4] = {};                                                                                \
-        d = s = x;                                                                                            \
+        std::vector<int32_t> idx(x.size()), near(x.size()), at, count(4);                                     \
         const std::map<std::string, int> rc = {                                                               \
             {"mean", calcMean##S(x.data(), n, &mean)}, {"variance", calcVariance##S(x.data(), n, &var)},      \
             {"std", calcStdDeviation##S(x.data(), n, &sd)}, {"zscore", zScoreNormalize##S(x.data(), n, z.data())}, \
