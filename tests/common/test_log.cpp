@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "common/anal_log.hpp"
@@ -25,10 +26,8 @@ Changes g_changes;
 
 int fixedClock(timeval *now, std::tm *local)
 {
-    *local = std::tm{};
-    local->tm_year = 2025 - 1900, local->tm_mon = 6, local->tm_mday = 15;
-    local->tm_hour = 12, local->tm_min = 39, local->tm_sec = 35;
-    *now = timeval{1752583175, 42};
+    *local = std::tm{}, local->tm_year = 2025 - 1900, local->tm_mon = 6, local->tm_mday = 15;
+    local->tm_hour = 12, local->tm_min = 39, local->tm_sec = 35, *now = timeval{1752583175, 42};
     return 0;
 }
 void capture(const char *line) { g_lines.emplace_back(line); }
@@ -36,9 +35,8 @@ int change(int on, const char *path) { return g_changes.emplace_back(on, path ? 
 // Captured lines containing both parts.
 int countLines(const std::string &a, const std::string &b = "")
 {
-    int n = 0;
-    for (const auto &l : g_lines) n += l.find(a) != std::string::npos && l.find(b) != std::string::npos;
-    return n;
+    auto both = [&](const std::string &l) { return l.find(a) != std::string::npos && l.find(b) != std::string::npos; };
+    return int(std::count_if(g_lines.begin(), g_lines.end(), both));
 }
 
 // Fixed clock, capturing hook and print level 4; afterwards the log is stopped
@@ -48,18 +46,9 @@ protected:
     tessivar::AnalLogState saved = tessivar::analLogState();
     tessivar::test::TempDir dir;
     std::string cfg = dir / "log.ini";
-    Log()
-    {
-        clear();
-        auto &s = tessivar::analLogState();
-        s.g_print_prior = LOG_LEVEL_TRACE, s.g_print_func = capture, s.clock = fixedClock;
-    }
-    ~Log() override
-    {
-        delLog();
-        tessivar::ktLogState() = tessivar::KtLogState{};
-        tessivar::analLogState() = saved;
-    }
+    tessivar::AnalLogState &alog = tessivar::analLogState();
+    Log() { clear(), alog.g_print_prior = LOG_LEVEL_TRACE, alog.g_print_func = capture, alog.clock = fixedClock; }
+    ~Log() override { delLog(), tessivar::ktLogState() = tessivar::KtLogState{}, alog = saved; }
     static void clear() { g_lines.clear(), g_changes.clear(); }
     int start(const std::string &text) { return writeText(cfg, text), kt_log_new(cfg.c_str(), change, 3); }
     std::string folder(const std::string &name) { return mkdir((dir / name).c_str(), 0755), dir / name; }
@@ -84,14 +73,14 @@ TEST_F(Log, LineLayoutLevelsAndFilter)
         {1, 1, 'W'}, {2, 2, 'I'}, {4, 4, 'T'}, {1, 3, 'W'}, {1, 5, 'W'}, {1, -1, 'W'}, {2, 4, 0}, {1, 2, 0}, {0, 3, 0},
     };
     for (const auto &c : cases) {
-        tessivar::analLogState().g_print_prior = c.prior;
+        alog.g_print_prior = c.prior;
         clear();
         EXPECT_EQ(__print_log("f", 1, c.level, "t", "m"), c.letter ? int(line(c.letter, 1).size()) : 0) << c.level;
         EXPECT_EQ(g_lines, c.letter ? std::vector<std::string>{line(c.letter, 1)} : std::vector<std::string>{}) << c.level;
     }
     // 1024-byte buffer: 1022 characters, the line end and the terminator; after
     // the 44-character head 978 message characters fit, the 979th is cut.
-    tessivar::analLogState().g_print_prior = LOG_LEVEL_TRACE;
+    alog.g_print_prior = LOG_LEVEL_TRACE;
     EXPECT_EQ(__print_log("func", 12, 1, "tag", "%s", std::string(979, 'a').c_str()), 1023);
     EXPECT_EQ(g_lines.back(), kStamp + "[W]{tag}[func](12)" + std::string(978, 'a') + "\n");
 }
@@ -100,11 +89,11 @@ TEST_F(Log, HookOrStandardOutputAndRefusals)
 {
     testing::internal::CaptureStdout();
     EXPECT_EQ(log_info_print("abc\n"), 0);
-    tessivar::analLogState().g_print_func = nullptr;  // puts() adds its own line end
+    alog.g_print_func = nullptr;  // puts() adds its own line end
     EXPECT_EQ(log_info_print("def\n"), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "def\n\n");
     EXPECT_EQ(g_lines, std::vector<std::string>{"abc\n"});
-    tessivar::analLogState().g_print_func = capture;
+    alog.g_print_func = capture;
     EXPECT_EQ(Ints({log_info_print(nullptr), newLog(nullptr)}), Ints({-1, -1}));
     EXPECT_EQ(g_lines.at(1).find(kStamp + "[E]{Unknown TAG}[log_info_print]("), 0u);
     EXPECT_EQ(countLines(")Input parameter exception.\n") + countLines("[E]{Unknown TAG}[newLog](", ")Afferent parameter anomaly.\n"), 2);
@@ -114,7 +103,7 @@ TEST_F(Log, MissingFileStartsWithDefaultsAndFallbackLevel)
 {
     const LogConf conf = {cfg.c_str(), change, LOG_LEVEL_TRACE, capture};
     ASSERT_EQ(newLog(&conf), 0);
-    EXPECT_EQ(tessivar::analLogState().g_print_prior, LOG_LEVEL_TRACE);
+    EXPECT_EQ(alog.g_print_prior, LOG_LEVEL_TRACE);
     EXPECT_EQ(logState(), ".|.|0|closed|4");
     EXPECT_EQ(g_changes, (Changes{{0, "."}}));
     EXPECT_EQ(countLines("[E]{Unknown TAG}[kt_log_cfg_file_parse](", ")" + cfg + " file does not exist.\n"), 1);
@@ -135,7 +124,7 @@ TEST_F(Log, RestartKeepsTheFileAndHandlerAndAnUnreadableScanChangesNothing)
     std::remove(cfg.c_str());
     clear();
     EXPECT_EQ(logScanConf(), 0);
-    EXPECT_EQ(tessivar::analLogState().g_print_prior, LOG_LEVEL_WARN);
+    EXPECT_EQ(alog.g_print_prior, LOG_LEVEL_WARN);
     EXPECT_EQ(logState(), logs + "||1|open|1");
     EXPECT_TRUE(g_changes.empty());
     EXPECT_EQ(countLines("[T]{Unknown TAG}[kt_log_cfg_file_parse](", ")" + cfg + " file does not exist.\n"), 1);
@@ -266,12 +255,8 @@ protected:
     tessivar::test::TempDir dir;
     LmIni *ini = newIni();
     std::string sample = dir / "sample.ini", bad = dir / "bad.ini", other = dir / "other.ini";
-    Ini()
-    {
-        writeText(sample, "top = 1\nname = \"  spaced  \"\n[Net]\nHost = example\nport = 8080\n[empty]\n[disk]\np = /d\n");
-        writeText(bad, "[ok]\nthis line is no entry\n");
-        writeText(other, "b = 2\n");
-    }
+    Ini() { writeText(bad, "[ok]\nthis line is no entry\n"), writeText(other, "b = 2\n"), writeText(sample, kSample); }
+    static constexpr const char *kSample = "top = 1\nname = \"  spaced  \"\n[Net]\nHost = example\nport = 8080\n[empty]\n[disk]\np = /d\n";
     ~Ini() override { delIni(&ini); }
     std::string value(const char *sec, const char *key) { return ini->_iniValue(ini, sec, key, "-"); }
 };
