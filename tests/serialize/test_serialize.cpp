@@ -190,10 +190,7 @@ TEST_F(Serialize, FolderOfAPath)
         EXPECT_EQ(out + std::string(folder.empty() || fs::is_directory(folder) ? "" : " not made"), folder);
     }
     char out[256];
-    writeText(dir / "plain", "x");
-    EXPECT_EQ(Ints({serializeDataPathGet(nullptr, out), serializeDataPathGet((dir / "plain/x/y.csv").c_str(), out),
-                    serializeFileExist(""), serializeFileExist((dir / "nothing").c_str()), serializeFileExist(nullptr)}),
-              Ints({-1, -3, 1, 0, -1}));
+    EXPECT_EQ(Ints({serializeDataPathGet(nullptr, out), serializeFileExist(""), serializeFileExist(nullptr)}), Ints({-1, 1, -1}));
 }
 
 TEST_F(Serialize, BadInputGivesCodesAndLeavesNoFile)
