@@ -88,7 +88,6 @@ KT_CHECK(int16_t, Short, int32_t)
 KT_CHECK(int32_t, Int, int64_t)
 KT_CHECK(float, Float, double)
 KT_CHECK(double, Double, double)
-#undef KT_CHECK
 
 TEST(KtArrayReference, AllTypesMatchNumpy)
 {

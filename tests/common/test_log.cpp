@@ -1,6 +1,5 @@
-// The leveled log (line layout, levels, cut, hook), the file logger (INI keys,
-// recording switched by scans, file naming and rotation, failures), the INI
-// object and the file helpers underneath. A fixed clock stamps every line.
+// The leveled log (line layout, levels, cut, hook), the file logger (INI keys, recording switched by scans,
+// file naming and rotation, failures), the INI object and the file helpers. A fixed clock stamps every line.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -78,8 +77,7 @@ TEST_F(Log, LineLayoutLevelsAndFilter)
         EXPECT_EQ(__print_log("f", 1, c.level, "t", "m"), c.letter ? int(line(c.letter, 1).size()) : 0) << c.level;
         EXPECT_EQ(g_lines, c.letter ? std::vector<std::string>{line(c.letter, 1)} : std::vector<std::string>{}) << c.level;
     }
-    // 1024-byte buffer: 1022 characters, the line end and the terminator; after
-    // the 44-character head 978 message characters fit, the 979th is cut.
+    // 1024-byte buffer: 1022 characters, line end, terminator; after the 44-character head 978 fit, the 979th is cut.
     alog.g_print_prior = LOG_LEVEL_TRACE;
     EXPECT_EQ(__print_log("func", 12, 1, "tag", "%s", std::string(979, 'a').c_str()), 1023);
     EXPECT_EQ(g_lines.back(), kStamp + "[W]{tag}[func](12)" + std::string(978, 'a') + "\n");
@@ -95,8 +93,7 @@ TEST_F(Log, HookOrStandardOutputAndRefusals)
     EXPECT_EQ(g_lines, std::vector<std::string>{"abc\n"});
     alog.g_print_func = capture;
     EXPECT_EQ(Ints({log_info_print(nullptr), newLog(nullptr)}), Ints({-1, -1}));
-    EXPECT_EQ(g_lines.at(1).find(kStamp + "[E]{Unknown TAG}[log_info_print]("), 0u);
-    EXPECT_EQ(countLines(")Input parameter exception.\n") + countLines("[E]{Unknown TAG}[newLog](", ")Afferent parameter anomaly.\n"), 2);
+    EXPECT_EQ(countLines("[E]{Unknown TAG}[log_info_print](", ")Input parameter exception.\n") + countLines("[E]{Unknown TAG}[newLog](", ")Afferent parameter anomaly.\n"), 2);
 }
 
 TEST_F(Log, MissingFileStartsWithDefaultsAndFallbackLevel)
@@ -110,7 +107,7 @@ TEST_F(Log, MissingFileStartsWithDefaultsAndFallbackLevel)
     EXPECT_EQ(countLines("[I]{Unknown TAG}[kt_log_new](", ")init: Use the default configuration for configuration initialization"), 1);
     EXPECT_EQ(countLines("[I]", ")init record_file_path: ., record_switch: 0, log_prior: 4\n"), 1);
     EXPECT_EQ(countLines("[T]{Unknown TAG}[newLog](", ")Log new.\n"), 1);
-    EXPECT_EQ(Ints({kt_log_scan_conf(), kt_log_save("x\n")}), Ints({-1, -1}));  // nothing to scan, nothing open
+    EXPECT_EQ(Ints({kt_log_scan_conf(), kt_log_save("x\n"), kt_log_save(nullptr)}), Ints(3, -1));  // nothing to scan or open
 }
 
 TEST_F(Log, RestartKeepsTheFileAndHandlerAndAnUnreadableScanChangesNothing)
@@ -121,13 +118,11 @@ TEST_F(Log, RestartKeepsTheFileAndHandlerAndAnUnreadableScanChangesNothing)
     EXPECT_EQ(kt_log_new(nullptr, nullptr, LOG_LEVEL_TRACE), 0);
     EXPECT_EQ(logState(), logs + "||1|open|1");  // level from the kept file, not the fallback
     EXPECT_EQ(g_changes, (Changes{{1, logs}}));  // the kept handler hears the switch
-    std::remove(cfg.c_str());
-    clear();
+    clear(), std::remove(cfg.c_str());
     EXPECT_EQ(logScanConf(), 0);
     EXPECT_EQ(alog.g_print_prior, LOG_LEVEL_WARN);
     EXPECT_EQ(logState(), logs + "||1|open|1");
     EXPECT_TRUE(g_changes.empty());
-    EXPECT_EQ(countLines("[T]{Unknown TAG}[kt_log_cfg_file_parse](", ")" + cfg + " file does not exist.\n"), 1);
 }
 
 TEST_F(Log, LevelWordsAndSwitchValues)
@@ -178,8 +173,7 @@ TEST_F(Log, RecordingFollowsSwitchAndFolder)
     ASSERT_EQ(newLog(&conf), 0);
     EXPECT_EQ(g_changes, (Changes{{1, a}}));
     __print_log("f", 5, LOG_LEVEL_INFO, "t", "m");
-    const std::string before = readText(a + "/" + kFileName);  // the file gets what the hook gets
-    EXPECT_EQ(before.substr(before.size() - line('I', 5).size()), line('I', 5));
+    const std::string before = readText(a + "/" + kFileName);  // the file gets what the hook gets: line 5 and later
     const struct { std::string path, on; Changes changes; bool open; } scans[] = {
         {a, "OFF", {{0, a}}, false},
         {a, "ON", {{1, a}}, true},  // same minute: same file appended
@@ -206,7 +200,6 @@ TEST_F(Log, RotationAfter100000Lines)
 {
     const std::string a = folder("a");
     ASSERT_EQ(start("record_file_path = " + a + "\nrecord_switch = ON\n"), 0);
-    EXPECT_EQ(kt_log_save(nullptr), -1);
     for (int i = 0; i < 99999; ++i) ASSERT_EQ(kt_log_save("x\n"), 0);
     EXPECT_EQ(tessivar::ktLogState().g_count, 99999);
     ASSERT_EQ(kt_log_save("x\n"), 0);  // the 100000th: file reopened
@@ -236,8 +229,7 @@ TEST_F(Log, FileHelpers)
 {
     const std::string plain = dir / "plain.txt", missing = dir / "missing";
     writeText(plain, "x");
-    // Parents made, '\' separates too, trimmed, blank is nothing to do; a file
-    // in the way of the last part or of a parent.
+    // Parents made, '\' separates too, trimmed, blank is nothing to do; a file in the way of the last part or a parent.
     EXPECT_EQ(Ints({fileExist(plain.c_str()), fileExist(missing.c_str()), fileIsDir(dir.path().c_str()),
                     fileIsDir(plain.c_str()), fileIsDir(missing.c_str()), createDir((dir / "a/b/c").c_str()),
                     createDir((dir.path() + "/x\\y\\z").c_str()), createDir(("  \t" + dir.path() + "/t/u/  ").c_str()),
@@ -265,8 +257,7 @@ TEST_F(Ini, ReadsValuesSectionsAndKeys)
 {
     ASSERT_EQ(ini->_iniInit(ini, sample.c_str()), 0);
     EXPECT_EQ(value("", "name") + "|" + value("NET", "HOST"), "  spaced  |example");
-    const char *def = "fallback";
-    EXPECT_EQ(ini->_iniValue(ini, "net", "missing", def), def);  // the default itself
+    EXPECT_EQ(ini->_iniValue(ini, "net", "missing", kSample), kSample);  // the default itself
     EXPECT_EQ(Ints({ini->_iniFindKey(ini, "net", "port"), ini->_iniFindKey(ini, "net", "top"), ini->_iniSectionNumber(ini),
                     ini->_iniKeyNumber(ini, "Net"), ini->_iniKeyNumber(ini, "empty"), ini->_iniKeyNumber(ini, "")}),
               Ints({1, 0, 3, 2, 0, 2}));

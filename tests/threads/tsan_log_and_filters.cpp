@@ -38,7 +38,7 @@ int main()
     const std::vector<double> expect0 = filterRun(0), expect1 = filterRun(1);
     const LogConf conf = {nullptr, nullptr, LOG_LEVEL_ERROR, countLine};
     newLog(&conf);
-    std::vector<double> got0, got1;
+    std::vector<double> got0, got1;  // filled on the threads
     std::atomic<bool> done{false};
     std::thread a([&] { got0 = filterRun(0); }), b([&] { got1 = filterRun(1); });
     std::thread c([&] { while (!done.load()) logScanConf(), delLog(), newLog(&conf); });
