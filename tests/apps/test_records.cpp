@@ -1,0 +1,198 @@
+// The command line's record helpers: the simulated patient, frames built from
+// records, and beat-by-beat scoring.
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "records/beat_compare.hpp"
+#include "records/frames.hpp"
+#include "records/simulator.hpp"
+
+namespace {
+
+using namespace tessivar::records;
+using Beats = std::vector<int64_t>;
+using Counts = std::array<int64_t, 3>;  // tp, fn, fp
+
+Counts counts(const BeatCounts &c) { return {c.tp, c.fn, c.fp}; }
+
+TEST(Simulator, SeededAndMarkingPaceAndLeadOff)
+{
+    SimOptions o;
+    o.seconds = 10;
+    o.fs = 2000;
+    o.pace = true;
+    const Simulation p = simulate(o);
+    EXPECT_EQ(simulate(o).record.samples, p.record.samples);  // the same seed, the same record
+    SimOptions other = o;
+    other.seed = 2;
+    EXPECT_NE(simulate(other).record.samples, p.record.samples);
+    size_t marked = 0;
+    for (size_t t = 0; t < p.record.samples[0].size(); ++t) marked += (statusWord(p.record, t) & kPaceBit) != 0;
+    EXPECT_EQ(marked, p.beats.size() * 4);  // a 2 ms spike is 4 samples at 2000 Hz
+    EXPECT_TRUE(statusWord(p.record, size_t(p.beats[3].time) - 80) & kPaceBit);  // 40 ms before R
+    for (const Annotation &b : p.beats) EXPECT_EQ(b.code, 12);                    // paced
+    o = SimOptions{};
+    o.seconds = 30;
+    o.leadOff = true;
+    const Simulation s = simulate(o);
+    // V2 (bit 3) off from 30 % of the record on, flat; the left arm (bit 0) from 60 %.
+    EXPECT_EQ(statusWord(s.record, 100), 0);
+    EXPECT_EQ(statusWord(s.record, 9100) & 0x8, 0x8);
+    EXPECT_EQ(s.record.samples[size_t(s.record.find("V2"))][9100], 0);
+    EXPECT_EQ(statusWord(s.record, 18100) & 0x33fff, 0x1);
+}
+
+// Gain 200 adu/mV, baseline 10, every sample at the baseline (0 mV).
+Record withSignals(std::initializer_list<const char *> descriptions, size_t n = 8)
+{
+    Record r;
+    r.header.fs = 1000;
+    for (const char *d : descriptions) {
+        SignalInfo s;
+        s.gain = 200;
+        s.baseline = 10;
+        s.description = d;
+        r.header.signals.push_back(s);
+        r.samples.emplace_back(n, 10);
+    }
+    return r;
+}
+
+TEST(Frames, DescriptionsMapToLeadIds)
+{
+    // AVR is derived by the front end, never an input.
+    const std::pair<const char *, int> rows[] = {{"MLII", 1}, {"ml ii", 1}, {"V5", 10}, {"V4R", 16}, {"AVR", -1},
+                                                 {"RESP", -1}};
+    for (const auto &[d, id] : rows) EXPECT_EQ(leadOfDescription(d), id) << d;
+    EXPECT_EQ((std::array<int, 3>{leadId("aVF"), leadId("V5R"), leadId("auto")}), (std::array<int, 3>{5, 17, -1}));
+}
+
+TEST(Frames, WiringCoversTheHighestLead)
+{
+    // Wire "3": I, II; "5": I, II, V1 (+ III with the T flag); "12": to V6;
+    // "15": to V9; "18": to V5R. Lead-off bits: I 0x1, chest lead id 6 + k bit 2 + k.
+    struct Row {
+        std::initializer_list<const char *> signals;
+        const char *wire, *data;
+        std::vector<int> channels;
+        int32_t missing;
+    };
+    const Row rows[] = {
+        {{"MLII", "V5"}, "12", "SL", {0, 1, 6, 7, 8, 9, 10, 11}, 0x1 | 0x3c | 0x80},  // I, V1..V4, V6
+        {{"II", "V6"}, "12", "SL", {0, 1, 6, 7, 8, 9, 10, 11}, 0x1 | 0x7c},           // V6 is the last of 12
+        {{"II", "V7"}, "15", "SL", {0, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14}, 0x1 | 0xfc | 0x600},
+        {{"II", "V3R"}, "18", "SL", {0, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}, 0x1 | 0x7fc | 0x3000},
+        {{"RESP", "PLETH", "II", "AVR"}, "3", "SLR", {0, 1}, 0x1},
+        {{"I", "II", "III", "V1"}, "5", "SLT", {0, 1, 2, 6}, 0},
+    };
+    for (const Row &r : rows) {
+        const FrameLayout l = chooseLayout(withSignals(r.signals), {}, "");
+        SCOPED_TRACE(*(r.signals.end() - 1));
+        EXPECT_EQ(l.wireType + " " + l.dataType, std::string(r.wire) + " " + r.data);
+        EXPECT_EQ(l.channelLead, r.channels);
+        EXPECT_EQ(l.missingBits, r.missing);
+    }
+    // Derived limb leads only when I and II are both there.
+    EXPECT_EQ(carriedLeads(chooseLayout(withSignals({"I", "II", "III", "V1"}), {}, "")), "I, II, III, aVR, aVL, aVF, V1");
+    EXPECT_EQ(carriedLeads(chooseLayout(withSignals({"MLII", "V5"}), {}, "")), "II, V5");
+    const FrameLayout chest = chooseLayout(withSignals({"V2", "V5"}), {}, "");  // both limb electrodes off
+    EXPECT_TRUE((chest.missingBits & 0x3) == 0x3 && !carriesLead(chest, 1) && carriesLead(chest, 7));
+    const FrameLayout named = chooseLayout(withSignals({"ECG", "V9"}), {{"II", "ECG"}}, "");
+    EXPECT_TRUE(named.wireType == "15" && named.signalOf.at(1) == 0);
+}
+
+TEST(Frames, LayoutRefusals)
+{
+    EXPECT_THROW(chooseLayout(withSignals({"PLETH"}), {}, ""), RecordError);          // no ECG lead
+    EXPECT_THROW(chooseLayout(withSignals({"II"}), {{"aVL", "II"}}, ""), RecordError); // derived lead
+    EXPECT_THROW(chooseLayout(withSignals({"II"}), {{"II", "nope"}}, ""), RecordError);
+    EXPECT_THROW(chooseLayout(withSignals({"II"}), {}, "RESP"), RecordError);
+}
+
+TEST(Frames, FramesCarryCountsStatusAndRespiration)
+{
+    // Digital 110 at gain 200, baseline 10: 0.5 mV = 500 counts at lsbMv
+    // 1000; respiration (15 - 10) / 200 * 1000 = 25.
+    Record r = withSignals({"II", "RESP"}, 4);
+    r.samples[0] = {110, 10, -90, 10};
+    r.samples[1] = {15, 16, 17, 18};
+    const FrameLayout l = chooseLayout(r, {}, "");
+    const std::vector<int32_t> f = buildFrames(r, l, 1000, 1000, 1000.0, -1);
+    // Words status, I, II, respiration; I has no signal: its electrode is off. (-90 - 10) / 200 = -0.5 mV.
+    EXPECT_EQ(f, (std::vector<int32_t>{0x1, 0, 500, 25, 0x1, 0, 0, 30, 0x1, 0, -500, 35, 0x1, 0, 0, 40}));
+    EXPECT_EQ(buildFrames(r, l, 1000, 1000, 1000.0, 2).size(), 8u);  // frame limit
+}
+
+TEST(BeatCompare, CountsMatchesMissesAndFalseDetections)
+{
+    struct Row {
+        Beats ref, det;
+        double fs, learningS;
+        Counts expected;
+        const char *why;
+    };  // window 150 ms, inclusive
+    const Row rows[] = {
+        {{10000}, {10150}, 1000, 0, {1, 0, 0}, "150 ms late: inside the inclusive window"},
+        {{10000}, {9850}, 1000, 0, {1, 0, 0}, "150 ms early"},
+        {{10000}, {10151}, 1000, 0, {0, 1, 1}, "151 ms: a miss and a false detection"},
+        {{10000}, {9849}, 1000, 0, {0, 1, 1}, "151 ms early"},
+        {{1000}, {1054}, 360, 0, {1, 0, 0}, "360 Hz: 150 ms = 54 samples"},
+        {{1000}, {1055}, 360, 0, {0, 1, 1}, "360 Hz: 55 samples is outside"},
+        {{5000}, {4950, 5010}, 1000, 0, {1, 0, 1}, "two detections: the nearer matches"},
+        {{5000, 5100}, {5050}, 1000, 0, {1, 1, 0}, "two references: one is missed"},
+        {{1000, 1200}, {1140, 1210}, 1000, 0, {2, 0, 0}, "neighbours keep their own partners"},
+        // 150000 inside learning; 300050 matched 299990 so neither counts.
+        {{100000, 299990, 310000, 320000}, {150000, 300050, 310000}, 1000, 300, {1, 1, 0}, "learning 300 s"},
+        {{1, 2000, 4000}, {}, 1000, 0, {0, 3, 0}, "nothing detected"},
+        {{}, {7, 9000}, 1000, 0, {0, 0, 2}, "nothing to detect"},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.why);
+        EXPECT_EQ(counts(compareBeats(r.ref, r.det, CompareOptions{r.fs, 150.0, r.learningS, {}})), r.expected);
+    }
+}
+
+TEST(BeatCompare, RatiosAndTotals)
+{
+    EXPECT_TRUE(BeatCounts{}.sensitivity() == 1.0 && BeatCounts{}.positivePredictivity() == 1.0);  // nothing at all
+    BeatCounts c{1, 3, 0};
+    c += BeatCounts{2, 0, 1};
+    EXPECT_DOUBLE_EQ(c.sensitivity(), 0.5);            // 3 / (3 + 3)
+    EXPECT_DOUBLE_EQ(c.positivePredictivity(), 0.75);  // 3 / (3 + 1)
+    EXPECT_EQ((BeatCounts{0, 0, 2}).positivePredictivity(), 0.0);
+}
+
+TEST(BeatCompare, FlutterEpisodesAreLeftOut)
+{
+    // '[' (32) at 2000, ']' (33) at 3000, a second '[' at 8000 never closed.
+    const std::vector<Episode> e = flutterEpisodes({1, 32, 5, 33, 1, 32, 1}, {1000, 2000, 2500, 3000, 4000, 8000, 9000});
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ((Beats{e[0].from, e[0].to, e[1].from, e[1].to}), (Beats{2000, 3000, 8000, INT64_MAX}));
+    // 1000 missed and counted; 2500, 2700 (false) and 9000 inside: not counted; 4000 matched.
+    EXPECT_EQ(counts(compareBeats({1000, 2500, 4000, 9000}, {2700, 4000}, CompareOptions{1000, 150, 0, e})),
+              (Counts{1, 1, 0}));
+}
+
+TEST(BeatCompare, ReplayedBeatsReplaceTheirEarlierReports)
+{
+    // Merge window 200: the replay back to 1990 replaces 2000, 2600 is new,
+    // 3150 replaces 3000; 4150 is 150 after 4000 but not a replay: it stays.
+    const std::vector<ReportedBeat> reported = {{1000}, {2000}, {3000}, {1990}, {2600}, {3150}, {4000}, {4150}};
+    EXPECT_EQ(beatTrain(reported, 200), (Beats{1000, 1990, 2600, 3150, 4000, 4150}));
+    EXPECT_TRUE(beatTrain({}, 200).empty());
+}
+
+TEST(BeatCompare, LatencyMedianAndNearestRank95)
+{
+    // Values n, n-1, ..., 1 (unsorted). Rank ceil(0.95 n): 4 -> 4th, 20 -> 19th, 21 -> ceil(19.95) = 20th.
+    const double rows[][3] = {{0, 0, 0}, {1, 1, 1}, {4, 2.5, 4}, {20, 10.5, 19}, {21, 11, 20}};  // n, median, p95
+    for (const auto &r : rows) {
+        std::vector<double> v;
+        for (int k = int(r[0]); k >= 1; --k) v.push_back(k);
+        EXPECT_DOUBLE_EQ(spreadOf(v).median, r[1]) << r[0];
+        EXPECT_DOUBLE_EQ(spreadOf(v).p95, r[2]) << r[0];
+    }
+}
+
+}  // namespace
