@@ -1,8 +1,8 @@
 cmake_minimum_required(VERSION 3.18)
-# Installs the build into a scratch prefix, then builds and runs against it
-# 1. a C99 program including every public header (cc -std=c99 -Wall -Wextra
-#    -Werror -pedantic, flags from pkg-config);
-# 2. a CMake project using find_package(tessivar).
+# Installs the build into a scratch prefix, then builds and runs against it a
+# C99 program including every public header, each on its own (cc -std=c99
+# -Wall -Wextra -Werror -pedantic, flags from pkg-config), and a CMake
+# project using find_package(tessivar).
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 function(step what)
@@ -16,23 +16,18 @@ endfunction()
 step("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 file(GLOB_RECURSE pc_file ${prefix}/*/tessivar.pc)
 get_filename_component(pc_dir "${pc_file}" DIRECTORY)
+get_filename_component(lib_dir "${pc_dir}" DIRECTORY)
 set(ENV{PKG_CONFIG_PATH} ${pc_dir})
+set(ENV{LD_LIBRARY_PATH} ${lib_dir})
 step("pkg-config" pkg-config --cflags --libs tessivar)
 separate_arguments(pc_flags UNIX_COMMAND "${out}")
-# Each installed header on its own (none leaning on an earlier one), then the body.
-file(GLOB headers RELATIVE ${prefix}/include/tessivar ${prefix}/include/tessivar/*.h)
-set(program "")
-foreach(h ${headers})
-  string(APPEND program "#include <tessivar/${h}>\n")
-endforeach()
+file(GLOB headers RELATIVE ${prefix}/include ${prefix}/include/tessivar/*.h)
+list(TRANSFORM headers REPLACE "(.+)" "#include <\\1>\n")
 file(READ ${SOURCE} body)
-file(WRITE ${WORK_DIR}/all_headers.c "${program}${body}")
-step("C99 program build" ${C_COMPILER} -std=c99 -Wall -Wextra -Werror -pedantic ${EXTRA_FLAGS}
-     ${WORK_DIR}/all_headers.c ${pc_flags} -o ${WORK_DIR}/all_headers)
-get_filename_component(lib_dir ${pc_dir} DIRECTORY)
-set(ENV{LD_LIBRARY_PATH} ${lib_dir})
-step("C99 program" ${WORK_DIR}/all_headers)
-
+file(WRITE ${WORK_DIR}/all_headers.c ${headers} "${body}")
+step("C99 build" ${C_COMPILER} -std=c99 -Wall -Wextra -Werror -pedantic ${EXTRA_FLAGS} ${WORK_DIR}/all_headers.c
+     ${pc_flags} -o ${WORK_DIR}/all_headers)
+step("C99 program (exit code = failed check)" ${WORK_DIR}/all_headers)
 get_filename_component(here ${CMAKE_CURRENT_LIST_FILE} DIRECTORY)
 step("find_package(tessivar)" ${CMAKE_COMMAND} -S ${here}/consumer -B ${WORK_DIR}/consumer
      -DCMAKE_PREFIX_PATH=${prefix} "-DEXTRA_FLAGS=${EXTRA_FLAGS}")

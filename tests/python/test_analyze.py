@@ -16,53 +16,41 @@ def test_matches_command_line(shared_data, cli, tmp_path, record, seconds):
     subprocess.run([cli, "run", path, "--out-dir", str(tmp_path), "--seconds", str(seconds), "--quiet"], check=True)
     result = tessivar.analyze(tessivar.read_record(path), seconds=seconds)
     assert np.array_equal(result.beats, tessivar.read_annotations(tmp_path / (name + ".qrs"))["time"])
+    assert len(result.beats) > seconds  # all above 60/min
     words = result.output[:, 1:]  # the command line stores leads and respiration as int16
     out = tessivar.read_record(tmp_path / (name + "_out")).digital
     assert np.array_equal(np.clip(words, -32768, 32767), out[:, :words.shape[1]])
     events = [json.loads(line) for line in open(tmp_path / (name + ".jsonl"))]
     for kind, trend in (("heartRate", result.heart_rate), ("respRate", result.resp_rate)):
         assert [(round(t * 1000), r) for t, r in trend] == [(e["frame"], e["rate"]) for e in events if e["event"] == kind]
-    assert len(result.beats) > seconds  # all above 60/min
 
 
-def test_arrays_give_the_record_result_and_resample():
+def test_arrays_give_the_record_result():
     # The simulated leads are whole microvolts, exact in millivolt arrays.
-    record, truth = tessivar.simulate(seconds=30, seed=5)
+    record, _ = tessivar.simulate(seconds=30, seed=5)
     x, leads = record.physical, ("I", "II", "V1", "V2", "V3", "V4", "V5", "V6")
     from_array = tessivar.analyze(x[:, [record.find(n) for n in leads]], fs=1000, leads=leads,
                                   resp=x[:, record.find("RESP")])
     from_record = tessivar.analyze(record)
     assert np.array_equal(from_array.beats, from_record.beats)
     assert np.array_equal(from_array.output[:, 1:], from_record.output[:, 1:])
-    # Lead II at 250 Hz: beats in 250 Hz samples, each true beat after 5 s within 150 ms (37.5 samples).
-    res = tessivar.analyze(x[::4, record.find("II")], fs=250, leads=("II",))
-    late = truth[truth > 5000] / 4
-    assert np.min(np.abs(res.beats[None, :] - late[:, None]), axis=1).max() <= 37.5
-    assert "II" in res.filtered and res.respiration is None
 
 
-@pytest.mark.parametrize("args, error, match", [
-    (dict(ecg=np.array([0.1, np.nan, 0.2] * 100), fs=250), ValueError, "NaN"),
-    (dict(ecg=np.array([0.1, np.inf] * 100), fs=250), ValueError, "infinit"),
-    (dict(ecg=np.zeros(0), fs=250), ValueError, "empty"),
-    (dict(ecg=np.zeros(500)), ValueError, "fs is required"),
-    (dict(ecg=np.zeros((500, 2)), fs=250), ValueError, r"shape \(n,\) or \(n, 1\)"),
-    (dict(ecg=np.zeros(500), fs=250, resp=np.zeros(400)), ValueError, "resp"),
-    (dict(ecg=np.array(["a"] * 500), fs=250), TypeError, "real numbers"),
-    (dict(ecg=np.zeros(500), fs=250, run_fs=500), ValueError, "1000 or 2000"),
-    (dict(ecg=np.zeros(500), fs=250, hr_lead="V1"), ValueError, "does not carry"),
+@pytest.mark.parametrize("call, error, match", [
+    (lambda d: tessivar.analyze(np.array([0.1, np.nan, 0.2] * 100), fs=250), ValueError, "NaN"),
+    (lambda d: tessivar.analyze(np.array([0.1, np.inf] * 100), fs=250), ValueError, "infinite"),
+    (lambda d: tessivar.analyze(np.zeros(0), fs=250), ValueError, "empty"),
+    (lambda d: tessivar.analyze(np.zeros(500)), ValueError, "fs is required"),
+    (lambda d: tessivar.analyze(np.zeros((500, 2)), fs=250), ValueError, r"shape \(n,\) or \(n, 1\)"),
+    (lambda d: tessivar.analyze(np.zeros(500), fs=250, resp=np.zeros(400)), ValueError, "resp"),
+    (lambda d: tessivar.analyze(np.array(["a"] * 500), fs=250), TypeError, "real numbers"),
+    (lambda d: tessivar.analyze(np.zeros(500), fs=250, run_fs=500), ValueError, "1000 or 2000"),
+    (lambda d: tessivar.analyze(np.zeros(500), fs=250, hr_lead="V1"), ValueError, "does not carry"),
+    (lambda d: tessivar.read_record(d / "absent"), FileNotFoundError, "no WFDB record"),
 ])
-def test_refused_arguments(args, error, match):
+def test_refused_arguments(call, error, match, tmp_path):
     with pytest.raises(error, match=match):
-        tessivar.analyze(**args)
-
-
-def test_missing_and_broken_records(tmp_path):
-    with pytest.raises(FileNotFoundError, match="no WFDB record"):
-        tessivar.read_record(tmp_path / "absent")
-    (tmp_path / "broken.hea").write_text("broken 1 360 10\nbroken.dat 16 200 16 0 0 0 0 MLII\n")
-    with pytest.raises(tessivar.RecordError):
-        tessivar.read_record(tmp_path / "broken")
+        call(tmp_path)
 
 
 @pytest.mark.parametrize("make, x, expected", [
@@ -73,9 +61,9 @@ def test_missing_and_broken_records(tmp_path):
 ])
 def test_signal_filter(make, x, expected):
     f = make()
-    assert np.allclose(f.process(x), expected)
-    f.reset()
-    assert np.allclose(f.process(x), expected)  # the same after a restart
+    first = f.process(x)
+    f.reset()  # a restart primes the histories again
+    assert np.allclose(first, expected) and np.allclose(f.process(x), expected)
     with pytest.raises(ValueError, match="NaN"):
         f.process([1.0, np.nan])
 
