@@ -1,5 +1,5 @@
 /* A C99 host on the installed library (the install test puts the includes
- * of every installed header in front): the version texts, one front-end life
+ * of every installed header in front): the version text, one front-end life
  * and the beat-event registration around it. Exit code = failed check. */
 #include <string.h>
 #include <tessivar/tessivar.h>
@@ -9,15 +9,9 @@ static void onEvent(const EcgBeatEvent *event, void *user) { (void)event; (void)
 
 int main(void)
 {
-    const char *versions[] = {logVersion(), iniVersion(), getKtMathLibVersion(), signalFilterVersion(),
-                              linearSplineVersion(), paceRemoveVersion(), singalQualityVersion(), respVersion(),
-                              beatDetectVersion(), serializeVersion()};
     PreprocessConf conf = {1000, 1000, 0, 1, 10, "12", "SLR", "II", "II", NULL, quiet,
                            NULL, NULL, NULL, NULL, NULL, NULL, NULL, 0};
     int in[3 * 10] = {0}, out[3 * 14];
-    size_t i;
-    for (i = 0; i < sizeof versions / sizeof versions[0]; ++i)
-        if (versions[i] == NULL || strstr(versions[i], " version ") == NULL) return 1;
     if (strcmp(ecgPreprocessVersion(), "tessivar version 1.1.0.0 2025-10-11 15:34:28") != 0) return 2;
     if (ecgPreprocessSetBeatEventCallback(onEvent, NULL) != ECG_BEAT_EVENT_NOT_STARTED) return 3;
     if (ecgPreprocessInit(&conf) != 0) return 4;

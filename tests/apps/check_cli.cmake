@@ -10,7 +10,7 @@ function(run expect_rc expect_text)
   execute_process(COMMAND ${CLI} ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   string(FIND "${out}${err}" "${expect_text}" at)
   if(NOT rc EQUAL expect_rc OR at EQUAL -1)
-    message(FATAL_ERROR "tessivar ${ARGN}: exit ${rc} (expected ${expect_rc}), wanted '${expect_text}' in:\n${out}\n${err}")
+    message(FATAL_ERROR "tessivar ${ARGN}: exit ${rc} (expected ${expect_rc}) without '${expect_text}':\n${out}\n${err}")
   endif()
 endfunction()
 function(expect_in file text)  # a missing file fails the read
@@ -67,25 +67,20 @@ run(0 "6000 frames" run ${W}/sim2 --out-dir ${W} --quiet --block 1000000 --noise
 # One past them, overflowing numbers and names the library refuses. Each
 # row: expected text|option|value.
 set(bad_options
-  "--block must be from 1 to 1000000|block|1000001" "--block must be from 1|block|0"
-  "--block must be from 1|block|4294967296" "takes a whole number|block|1.5"
-  "--seconds must be from|seconds|1e300" "--seconds must be from|seconds|0" "--tail-ms must be from|tail-ms|1e15"
-  "--noise-threshold must be from 0 to 100|noise-threshold|101" "--noise-threshold must be from 0|noise-threshold|-1"
-  "--pace-remove-ms must be from 1 to 99|pace-remove-ms|100" "--pace-remove-ms must be from 1|pace-remove-ms|0"
-  "--pace-filter must be from 0 to 1|pace-filter|2" "--fuzz must be from 0 to 1|fuzz|7"
-  "--qrs-method must be from 0 to 3|qrs-method|4" "--qrs-method must be from 0 to 3|qrs-method|-1"
-  "--sub-uv must be from 0|sub-uv|-2147483648" "--suffocation must be from 0|suffocation|-5"
-  "--lsb must be from 1|lsb|0" "--resp-scale must be from|resp-scale|1e300" "--fs must be 1000 or 2000|fs|500"
-  "--resp-lead was refused by the library|resp-lead|V1" "--filter takes three names|filter|0.67"
-  "--filter was refused by the library|filter|a,b,c" "--filter was refused by the library|filter|0.67,50,41"
-  "--filter-mode was refused by the library|filter-mode|Cry" "--qrs-mode was refused by the library|qrs-mode|infant"
-  "--hr-lead XYZ: sim2 does not carry that lead|hr-lead|XYZ")
+  "--block must be from 1 to 1000000|block|1000001" "--block must be from 1|block|0" "whole number|block|1.5"
+  "--block must be from 1|block|4294967296" "--seconds must be from|seconds|1e300" "--seconds must be|seconds|0"
+  "--tail-ms must be from|tail-ms|1e15" "--noise-threshold must be from 0 to 100|noise-threshold|101"
+  "--noise-threshold must be from 0|noise-threshold|-1" "--pace-remove-ms must be from 1 to 99|pace-remove-ms|100"
+  "--pace-remove-ms must be from 1|pace-remove-ms|0" "--pace-filter must be from 0 to 1|pace-filter|2"
+  "--fuzz must be from 0 to 1|fuzz|7" "--qrs-method must be from 0 to 3|qrs-method|4" "--qrs-method must|qrs-method|-1"
+  "--sub-uv must be from 0|sub-uv|-2147483648" "--suffocation must be from 0|suffocation|-5" "--lsb must be|lsb|0"
+  "--resp-scale must be from|resp-scale|1e300" "--fs must be 1000 or 2000|fs|500" "three names|filter|0.67"
+  "--resp-lead was refused by the library|resp-lead|V1" "--filter was refused by the library|filter|a,b,c"
+  "--filter was refused by the library|filter|0.67,50,41" "--filter-mode was refused by the library|filter-mode|Cry"
+  "--qrs-mode was refused by the library|qrs-mode|infant" "--hr-lead XYZ: sim2 does not carry that lead|hr-lead|XYZ")
 foreach(row ${bad_options})
-  string(REPLACE "|" ";" row "${row}")
-  list(GET row 0 text)
-  list(GET row 1 option)
-  list(GET row 2 value)
-  run(2 "${text}" run ${W}/sim2 --out-dir ${W} --quiet --${option} ${value})
+  string(REGEX MATCH "^([^|]+)[|]([^|]+)[|](.+)$" row "${row}")
+  run(2 "${CMAKE_MATCH_1}" run ${W}/sim2 --out-dir ${W} --quiet --${CMAKE_MATCH_2} ${CMAKE_MATCH_3})
 endforeach()
 run(1 "'aVR' is not an input lead" run ${W}/sim --leads aVR=I --out-dir ${W})
 run(1 "no signal described 'XYZ'" run ${W}/sim --leads II=XYZ --out-dir ${W})

@@ -1,20 +1,172 @@
-// The command line's record helpers: the simulated patient, frames built from
-// records, and beat-by-beat scoring.
+// The command line's record helpers: WFDB files, resampling, the simulated
+// patient, frames built from records, and beat-by-beat scoring.
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cmath>
+#include <functional>
+#include <random>
+#include <tuple>
 
 #include "records/beat_compare.hpp"
 #include "records/frames.hpp"
+#include "records/resample.hpp"
 #include "records/simulator.hpp"
+#include "records/wfdb.hpp"
+#include "support/temp_dir.hpp"
 
 namespace {
 
 using namespace tessivar::records;
+using tessivar::test::writeText;
 using Beats = std::vector<int64_t>;
 using Counts = std::array<int64_t, 3>;  // tp, fn, fp
 
 Counts counts(const BeatCounts &c) { return {c.tp, c.fn, c.fp}; }
+
+const std::string kData = TESSIVAR_SHARED_DATA;
+
+// Rows of tests/data/records/reference.txt (values read from the bytes by
+// tools/wfdb_reference.py) with the given tag, as whitespace-split words.
+std::vector<std::vector<std::string>> referenceRows(const std::string &tag)
+{
+    std::ifstream in(TESSIVAR_TEST_DATA "/records/reference.txt");
+    std::vector<std::vector<std::string>> rows;
+    for (std::string line, word; std::getline(in, line);) {
+        std::istringstream f(line);
+        std::vector<std::string> w;
+        while (f >> word) w.push_back(word);
+        if (!w.empty() && w[0] == tag) rows.emplace_back(w.begin() + 1, w.end());
+    }
+    return rows;
+}
+
+std::string errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const RecordError &e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+// Every listed sample of a record, row = {sample, value of signal 0, 1, ...}.
+void expectSamples(const Record &r, const std::string &tag, size_t rows)
+{
+    const auto ref = referenceRows(tag);
+    ASSERT_EQ(ref.size(), rows);
+    for (const auto &row : ref)
+        for (size_t s = 0; s + 1 < row.size(); ++s)
+            EXPECT_EQ(r.samples.at(s).at(std::stoul(row[0])), std::stoi(row[1 + s])) << tag << " " << row[0];
+}
+
+TEST(WfdbRead, RecordsMatchTheirBytes)
+{
+    if (!std::ifstream(kData + "/mitdb/100.hea")) GTEST_SKIP() << "recordings not found in " << kData;
+    // mitdb 100: format 212, no baseline given (the ADC zero 1024 is used).
+    const Record m = readRecord(kData + "/mitdb/100");
+    EXPECT_TRUE(m.header.fs == 360 && m.header.samples == 650000 && m.header.signals.at(0).format == 212);
+    EXPECT_EQ(m.find("V5"), 1);
+    EXPECT_DOUBLE_EQ(m.physical(0, 0), (995 - 1024) / 200.0);
+    expectSamples(m, "mitdb100", 9);  // first and last samples included
+    // bidmc01: format 16, baselines, descriptions ending in a comma.
+    const Record b = readRecord(kData + "/bidmc/bidmc01.hea");
+    EXPECT_TRUE(b.header.fs == 125 && b.find("RESP") == 0 && b.find("II") == 4);
+    EXPECT_TRUE(b.header.signals.at(2).gain == 32670.9091 && b.header.signals.at(2).baseline == -16367);
+    expectSamples(b, "bidmc01", 4);
+    // Annotations: count, beats, the first and last ten (time, code).
+    const std::vector<Annotation> ann = readAnnotations(kData + "/mitdb/100.atr");
+    const auto rows = referenceRows("atr100");
+    ASSERT_EQ(rows.size(), 21u);
+    ASSERT_EQ(ann.size(), std::stoul(rows[0][1]));
+    size_t beats = 0;
+    for (const auto &a : ann) beats += isBeat(a.code);
+    EXPECT_EQ(beats, std::stoul(rows[0][3]));
+    for (size_t k = 0; k < 20; ++k) {
+        const Annotation &a = ann[k < 10 ? k : ann.size() - 20 + k];
+        EXPECT_EQ(std::to_string(a.time) + " " + std::to_string(a.code), rows[1 + k][0] + " " + rows[1 + k][1]);
+    }
+    EXPECT_EQ(ann[0].aux, "(N");
+}
+
+TEST(WfdbWrite, RecordAndAnnotationsRoundTrip)
+{
+    tessivar::test::TempDir dir;
+    Record r;
+    r.header.fs = 1000;
+    for (const char *d : {"I", "II", "V1"})
+        r.header.signals.push_back(SignalInfo{"", 16, 1000, -5, "mV", 12, 0, 0, 0, 0, d});
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> v(-32768, 32767);  // the whole int16 range
+    r.samples.assign(3, std::vector<int32_t>(2500));
+    for (auto &sig : r.samples)
+        for (auto &x : sig) x = v(rng);
+    writeRecord(dir / "sim", r);
+    const Record back = readRecord(dir / "sim");
+    EXPECT_EQ(back.samples, r.samples);
+    const SignalInfo &v1 = back.header.signals.at(2);
+    EXPECT_TRUE(back.header.fs == 1000 && v1.description == "V1" && v1.baseline == -5 && v1.gain == 1000);
+    // Intervals of 1023 (the largest plain one) and 70000 (a SKIP); every field carried.
+    const std::vector<Annotation> ann = {
+        {5, 1, 0, 0, 0, ""}, {1028, 5, 2, 0, 0, ""}, {71028, 1, 0, 1, 3, ""}, {71029, 28, 0, 1, 3, "(AFIB"}};
+    writeAnnotations(dir / "sim.atr", ann);
+    const std::vector<Annotation> got = readAnnotations(dir / "sim.atr");
+    ASSERT_EQ(got.size(), 4u);
+    for (size_t k = 0; k < 4; ++k) {
+        const Annotation &a = got[k], &e = ann[k];
+        EXPECT_EQ(std::tie(a.time, a.code, a.subtype, a.chan, a.num, a.aux),
+                  std::tie(e.time, e.code, e.subtype, e.chan, e.num, e.aux)) << k;
+    }
+}
+
+TEST(WfdbBadFiles, OneLineErrorNamingTheProblem)
+{
+    tessivar::test::TempDir dir;
+    const std::string base = dir / "bad";
+    writeText(base + ".dat", std::string(150, '\0'));  // 75 format-16 samples
+    const std::pair<const char *, const char *> headers[] = {
+        {"bad 1 1000 100\nbad.dat 16 200 16 0 0 0 0 I\n", "bad.dat: truncated: 100 frames announced, 75 in the file"},
+        {"bad 1 1000 9223372036854775807\nbad.dat 212\n", "frames announced, 100 in the file"},  // 150 B / 1.5
+        {"bad 1 1000 100\nbad.dat 311 200 16 0 0 0 0 I\n", "bad.hea: unsupported signal format '311'"},
+        {"bad 0 1000\nbad.dat 16\n", "signal count from 1 to 64"},
+        {"bad 65 1000\nbad.dat 16\n", "signal count from 1 to 64"},
+        {"bad 1 0\nbad.dat 16\n", "bad sampling frequency '0'"},
+        {"bad 1 inf\nbad.dat 16\n", "bad sampling frequency 'inf'"},
+        {"bad 1 1000 -5\nbad.dat 16\n", "bad sample count '-5'"},
+        {"bad 1 1000\nbad.dat 16 -3\n", "bad gain field '-3'"},
+        {"bad 1 1000\nbad.dat 16 200 12 zero\n", "bad number 'zero'"},
+        {"bad 1 1000\nbad.dat 16x2\n", "samples-per-frame"},
+        {"bad 1 1000\n../../dev/zero 16\n", "'../../dev/zero' must be a plain file name"},
+        {"a/b 1 1000\nbad.dat 16\n", "multi-segment"},
+        {"bad\n", "record line needs a signal count"},
+        {"bad 2 1000\nbad.dat 16\n", "2 signals announced, 1 described"},
+        {"bad 1 1000\nbad.dat\n", "signal line without a format"},
+    };
+    for (const auto &[text, message] : headers) {
+        writeText(base + ".hea", text);
+        const std::string e = errorOf([&] { readRecord(base); });
+        EXPECT_NE(e.find(message), std::string::npos) << text << " -> " << e;
+    }
+    EXPECT_NE(errorOf([&] { readHeader(dir / "missing"); }).find("cannot open"), std::string::npos);
+    writeText(base + ".atr", "");
+    EXPECT_NE(errorOf([&] { readAnnotations(base + ".atr"); }).find("empty annotation file"), std::string::npos);
+    writeText(base + ".atr", std::string("\x05\x04", 2));  // one annotation, no end mark
+    EXPECT_NE(errorOf([&] { readAnnotations(base + ".atr"); }).find("truncated"), std::string::npos);
+}
+
+TEST(Resample, ToneKeepsAmplitudeAndPhase)
+{
+    // 7 Hz sine, 10 s at 360 Hz -> 10 s at 1000 Hz, compared with the sine
+    // drawn at 1000 Hz away from the edges.
+    std::vector<double> in(3600);
+    for (size_t k = 0; k < in.size(); ++k) in[k] = std::sin(2 * M_PI * 7 * k / 360.0);
+    const std::vector<double> out = resample(in, 360, 1000);
+    ASSERT_EQ(out.size(), 10000u);
+    for (size_t k = 500; k < 9500; ++k) ASSERT_NEAR(out[k], std::sin(2 * M_PI * 7 * k / 1000.0), 1e-3) << k;
+    EXPECT_EQ(resample(in, 360, 360), in);
+    EXPECT_THROW(resample(in, 0, 1000), RecordError);
+}
 
 TEST(Simulator, SeededAndMarkingPaceAndLeadOff)
 {
@@ -51,19 +203,11 @@ Record withSignals(std::initializer_list<const char *> descriptions, size_t n = 
     return r;
 }
 
-TEST(Frames, DescriptionsMapToLeadIds)
-{
-    // AVR is derived by the front end, never an input.
-    const std::pair<const char *, int> rows[] = {{"MLII", 1}, {"ml ii", 1}, {"V5", 10}, {"V4R", 16}, {"AVR", -1},
-                                                 {"RESP", -1}};
-    for (const auto &[d, id] : rows) EXPECT_EQ(leadOfDescription(d), id) << d;
-    EXPECT_EQ((std::array<int, 3>{leadId("aVF"), leadId("V5R"), leadId("auto")}), (std::array<int, 3>{5, 17, -1}));
-}
-
 TEST(Frames, WiringCoversTheHighestLead)
 {
-    // Wire "3": I, II; "5": I, II, V1 (+ III with the T flag); "12": to V6;
-    // "15": to V9; "18": to V5R. Lead-off bits: I 0x1, chest lead id 6 + k bit 2 + k.
+    // Leads by description ("MLII", "ml ii" are II; AVR is derived, never an input). Wire "3": I, II;
+    // "5": I, II, V1 (+ III with the T flag); "12": to V6; "15": to V9; "18": to V5R.
+    // Lead-off bits: I 0x1, chest lead id 6 + k bit 2 + k.
     struct Row {
         std::initializer_list<const char *> signals;
         const char *wire, *data;
@@ -71,11 +215,13 @@ TEST(Frames, WiringCoversTheHighestLead)
         int32_t missing;
         const char *carried;  // derived limb leads only when I and II are both there
     };
+    const std::vector<int> twelve = {0, 1, 6, 7, 8, 9, 10, 11}, eighteen = {0, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
     const Row rows[] = {
-        {{"MLII", "V5"}, "12", "SL", {0, 1, 6, 7, 8, 9, 10, 11}, 0x1 | 0x3c | 0x80, "II, V5"},  // I, V1..V4, V6 off
-        {{"II", "V6"}, "12", "SL", {0, 1, 6, 7, 8, 9, 10, 11}, 0x1 | 0x7c, "II, V6"},  // the last of 12
+        {{"MLII", "V5"}, "12", "SL", twelve, 0x1 | 0x3c | 0x80, "II, V5"},  // I, V1..V4, V6 off
+        {{"II", "V6"}, "12", "SL", twelve, 0x1 | 0x7c, "II, V6"},  // the last of 12
         {{"II", "V7"}, "15", "SL", {0, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14}, 0x1 | 0xfc | 0x600, "II, V7"},
-        {{"II", "V3R"}, "18", "SL", {0, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17}, 0x1 | 0x7fc | 0x3000, "II, V3R"},
+        {{"II", "V3R"}, "18", "SL", eighteen, 0x1 | 0x7fc | 0x3000, "II, V3R"},
+        {{"ml ii", "V4R"}, "18", "SL", eighteen, 0x1 | 0xffc | 0x2000, "II, V4R"},
         {{"RESP", "PLETH", "II", "AVR"}, "3", "SLR", {0, 1}, 0x1, "II"},
         {{"I", "II", "III", "V1"}, "5", "SLT", {0, 1, 2, 6}, 0, "I, II, III, aVR, aVL, aVF, V1"},
     };
@@ -157,7 +303,8 @@ TEST(BeatCompare, RatiosAndTotals)
 TEST(BeatCompare, FlutterEpisodesAreLeftOut)
 {
     // '[' (32) at 2000, ']' (33) at 3000, a second '[' at 8000 never closed.
-    const std::vector<Episode> e = flutterEpisodes({1, 32, 5, 33, 1, 32, 1}, {1000, 2000, 2500, 3000, 4000, 8000, 9000});
+    const std::vector<Episode> e =
+        flutterEpisodes({1, 32, 5, 33, 1, 32, 1}, {1000, 2000, 2500, 3000, 4000, 8000, 9000});
     ASSERT_EQ(e.size(), 2u);
     EXPECT_EQ((Beats{e[0].from, e[0].to, e[1].from, e[1].to}), (Beats{2000, 3000, 8000, INT64_MAX}));
     // 1000 missed and counted; 2500, 2700 (false) and 9000 inside: not counted; 4000 matched.

@@ -22,7 +22,8 @@ def test_matches_command_line(shared_data, cli, tmp_path, record, seconds):
     assert np.array_equal(np.clip(words, -32768, 32767), out[:, :words.shape[1]])
     events = [json.loads(line) for line in open(tmp_path / (name + ".jsonl"))]
     for kind, trend in (("heartRate", result.heart_rate), ("respRate", result.resp_rate)):
-        assert [(round(t * 1000), r) for t, r in trend] == [(e["frame"], e["rate"]) for e in events if e["event"] == kind]
+        expected = [(e["frame"], e["rate"]) for e in events if e["event"] == kind]
+        assert [(round(t * 1000), r) for t, r in trend] == expected
 
 
 def test_arrays_give_the_record_result():
