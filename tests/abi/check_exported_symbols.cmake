@@ -7,7 +7,6 @@ string(REGEX MATCHALL "[0-9a-fA-F]+ [A-Za-z] [^\n]+" exported "${out}")
 list(TRANSFORM exported REPLACE "^[0-9a-fA-F]+ [A-Za-z] " "")
 list(FILTER exported EXCLUDE REGEX "^__odr_asan[.]")  # AddressSanitizer's marker beside exported variables
 file(GLOB lists ${EXPECTED}/*.txt)
-set(expected "")
 foreach(list_file ${lists})
   file(STRINGS ${list_file} lines)
   list(TRANSFORM lines REPLACE "[ \t]*#.*" "")

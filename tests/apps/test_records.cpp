@@ -1,5 +1,4 @@
-// The command line's record helpers: WFDB files, resampling, the simulated
-// patient, frames built from records, and beat-by-beat scoring.
+// The command line's record helpers: WFDB files, resampling, simulation, frames, beat-by-beat scoring.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -26,8 +25,7 @@ Counts counts(const BeatCounts &c) { return {c.tp, c.fn, c.fp}; }
 
 const std::string kData = TESSIVAR_SHARED_DATA;
 
-// Rows of tests/data/records/reference.txt (values read from the bytes by
-// tools/wfdb_reference.py) with the given tag, as whitespace-split words.
+// Rows with the tag of tests/data/records/reference.txt (read from the bytes by tools/wfdb_reference.py).
 std::vector<std::vector<std::string>> referenceRows(const std::string &tag)
 {
     std::ifstream in(TESSIVAR_TEST_DATA "/records/reference.txt");
@@ -157,8 +155,7 @@ TEST(WfdbBadFiles, OneLineErrorNamingTheProblem)
 
 TEST(Resample, ToneKeepsAmplitudeAndPhase)
 {
-    // 7 Hz sine, 10 s at 360 Hz -> 10 s at 1000 Hz, compared with the sine
-    // drawn at 1000 Hz away from the edges.
+    // 7 Hz sine, 10 s at 360 Hz -> 1000 Hz, against the sine drawn at 1000 Hz away from the edges.
     std::vector<double> in(3600);
     for (size_t k = 0; k < in.size(); ++k) in[k] = std::sin(2 * M_PI * 7 * k / 360.0);
     const std::vector<double> out = resample(in, 360, 1000);
@@ -171,9 +168,7 @@ TEST(Resample, ToneKeepsAmplitudeAndPhase)
 TEST(Simulator, SeededAndMarkingPaceAndLeadOff)
 {
     SimOptions o;
-    o.seconds = 10;
-    o.fs = 2000;
-    o.pace = true;
+    o.seconds = 10, o.fs = 2000, o.pace = true;
     const Simulation p = simulate(o);
     EXPECT_EQ(simulate(o).record.samples, p.record.samples);  // the same seed, the same record
     size_t marked = 0;
@@ -181,11 +176,9 @@ TEST(Simulator, SeededAndMarkingPaceAndLeadOff)
     EXPECT_EQ(marked, p.beats.size() * 4);  // a 2 ms spike is 4 samples at 2000 Hz
     EXPECT_TRUE(statusWord(p.record, size_t(p.beats[3].time) - 80) & kPaceBit);  // 40 ms before R
     for (const Annotation &b : p.beats) EXPECT_EQ(b.code, 12);                    // paced
-    o = SimOptions{};
-    o.seconds = 30;
-    o.leadOff = true;
-    const Simulation s = simulate(o);
-    // V2 (bit 3) off from 30 % of the record on, flat; the left arm (bit 0) from 60 %.
+    o.fs = 1000, o.seconds = 30, o.pace = false, o.leadOff = true;
+    const Simulation s = simulate(o);  // V2 (bit 3) off from 30 % of the record, flat; left arm (bit 0) from 60 %
+
     EXPECT_EQ(statusWord(s.record, 100), 0);
     EXPECT_TRUE((statusWord(s.record, 9100) & 0x8) && s.record.samples[size_t(s.record.find("V2"))][9100] == 0);
     EXPECT_EQ(statusWord(s.record, 18100) & 0x33fff, 0x1);
@@ -205,9 +198,8 @@ Record withSignals(std::initializer_list<const char *> descriptions, size_t n = 
 
 TEST(Frames, WiringCoversTheHighestLead)
 {
-    // Leads by description ("MLII", "ml ii" are II; AVR is derived, never an input). Wire "3": I, II;
-    // "5": I, II, V1 (+ III with the T flag); "12": to V6; "15": to V9; "18": to V5R.
-    // Lead-off bits: I 0x1, chest lead id 6 + k bit 2 + k.
+    // "MLII", "ml ii" are II; AVR is derived, never an input. Wire "3": I, II; "5": + V1 (+ III with
+    // T); "12": to V6; "15": to V9; "18": to V5R. Lead-off bits: I 0x1, chest lead id 6 + k bit 2 + k.
     struct Row {
         std::initializer_list<const char *> signals;
         const char *wire, *data;
@@ -249,8 +241,7 @@ TEST(Frames, LayoutRefusals)
 
 TEST(Frames, FramesCarryCountsStatusAndRespiration)
 {
-    // Digital 110 at gain 200, baseline 10: 0.5 mV = 500 counts at lsbMv
-    // 1000; respiration (15 - 10) / 200 * 1000 = 25.
+    // Digital 110, gain 200, baseline 10: 0.5 mV = 500 counts; respiration (15 - 10) / 200 * 1000 = 25.
     Record r = withSignals({"II", "RESP"}, 4);
     r.samples[0] = {110, 10, -90, 10};
     r.samples[1] = {15, 16, 17, 18};
@@ -314,8 +305,7 @@ TEST(BeatCompare, FlutterEpisodesAreLeftOut)
 
 TEST(BeatCompare, ReplayedBeatsReplaceTheirEarlierReports)
 {
-    // Merge window 200: the replay back to 1990 replaces 2000, 2600 is new,
-    // 3150 replaces 3000; 4150 is 150 after 4000 but not a replay: it stays.
+    // Window 200: 1990 replaces 2000, 2600 is new, 3150 replaces 3000; 4150 (not a replay) stays.
     const std::vector<ReportedBeat> reported = {{1000}, {2000}, {3000}, {1990}, {2600}, {3150}, {4000}, {4150}};
     EXPECT_EQ(beatTrain(reported, 200), (Beats{1000, 1990, 2600, 3150, 4000, 4150}));
     EXPECT_TRUE(beatTrain({}, 200).empty());

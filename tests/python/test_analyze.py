@@ -1,5 +1,4 @@
-"""analyze against `tessivar run` and on arrays, its argument checks; the
-filter and R-peak finder wrappers."""
+"""analyze against `tessivar run` and on arrays; the filter and R-peak finder wrappers."""
 import json
 import os
 import subprocess

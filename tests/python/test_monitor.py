@@ -1,5 +1,4 @@
-"""The Monitor: blocks and chunks, the front end's setters through it, its
-one-per-process rule and its argument checks."""
+"""The Monitor: blocks and chunks, setters, one monitor per process, argument checks."""
 import threading
 
 import numpy as np
@@ -81,9 +80,8 @@ def test_refused_calls(call, error, match):
 def test_bad_configuration_leaves_the_slot_free(options, match):
     with pytest.raises(ValueError, match=match):
         tessivar.Monitor(**options)
-    with tessivar.Monitor() as m:
-        with pytest.raises(RuntimeError, match="one monitor per process"):
-            tessivar.Monitor()
+    with tessivar.Monitor() as m, pytest.raises(RuntimeError, match="one monitor per process"):
+        tessivar.Monitor()
     with pytest.raises(RuntimeError, match="closed"):
         m.process(np.zeros((1, 10), np.int32))
     assert not m.is_open
