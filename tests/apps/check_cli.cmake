@@ -38,7 +38,6 @@ run(0 "6 leads mapped" run ${W}/chest/sim --out-dir ${W}/chest --hr-lead auto --
 run(0 "100.00   100.00" eval ${W}/chest/sim --test-dir ${W}/chest)
 run(2 "does not carry that lead (it has V1, V2" run ${W}/chest/sim --hr-lead II --out-dir ${W}/chest)
 
-# The stand-alone modules' dumps, one folder each.
 run(0 "module dumps in" run ${W}/sim --seconds 20 --qrs-method 2 --out-dir ${W} --quiet --data-path ${W}/dump)
 foreach(f beat_detect/beat_detect.conf beat_detect/rdetect_out.csv pace_remove/pace_remove.conf
           linear_spline/linear_spline.conf sig_quality/sig_quality.conf resp/s_resp.conf)

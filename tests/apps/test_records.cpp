@@ -23,7 +23,6 @@ using Counts = std::array<int64_t, 3>;  // tp, fn, fp
 
 Counts counts(const BeatCounts &c) { return {c.tp, c.fn, c.fp}; }
 
-const std::string kData = TESSIVAR_SHARED_DATA;
 
 // Rows with the tag of tests/data/records/reference.txt (read from the bytes by tools/wfdb_reference.py).
 std::vector<std::vector<std::string>> referenceRows(const std::string &tag)
@@ -61,20 +60,20 @@ void expectSamples(const Record &r, const std::string &tag, size_t rows)
 
 TEST(WfdbRead, RecordsMatchTheirBytes)
 {
-    if (!std::ifstream(kData + "/mitdb/100.hea")) GTEST_SKIP() << "recordings not found in " << kData;
+    if (!std::ifstream(TESSIVAR_SHARED_DATA "/mitdb/100.hea")) GTEST_SKIP() << "no recordings in " TESSIVAR_SHARED_DATA;
     // mitdb 100: format 212, no baseline given (the ADC zero 1024 is used).
-    const Record m = readRecord(kData + "/mitdb/100");
+    const Record m = readRecord(TESSIVAR_SHARED_DATA "/mitdb/100");
     EXPECT_TRUE(m.header.fs == 360 && m.header.samples == 650000 && m.header.signals.at(0).format == 212);
     EXPECT_EQ(m.find("V5"), 1);
     EXPECT_DOUBLE_EQ(m.physical(0, 0), (995 - 1024) / 200.0);
     expectSamples(m, "mitdb100", 9);  // first and last samples included
     // bidmc01: format 16, baselines, descriptions ending in a comma.
-    const Record b = readRecord(kData + "/bidmc/bidmc01.hea");
+    const Record b = readRecord(TESSIVAR_SHARED_DATA "/bidmc/bidmc01.hea");
     EXPECT_TRUE(b.header.fs == 125 && b.find("RESP") == 0 && b.find("II") == 4);
     EXPECT_TRUE(b.header.signals.at(2).gain == 32670.9091 && b.header.signals.at(2).baseline == -16367);
     expectSamples(b, "bidmc01", 4);
     // Annotations: count, beats, the first and last ten (time, code).
-    const std::vector<Annotation> ann = readAnnotations(kData + "/mitdb/100.atr");
+    const std::vector<Annotation> ann = readAnnotations(TESSIVAR_SHARED_DATA "/mitdb/100.atr");
     const auto rows = referenceRows("atr100");
     ASSERT_EQ(rows.size(), 21u);
     ASSERT_EQ(ann.size(), std::stoul(rows[0][1]));
@@ -207,13 +206,13 @@ TEST(Frames, WiringCoversTheHighestLead)
         int32_t missing;
         const char *carried;  // derived limb leads only when I and II are both there
     };
-    const std::vector<int> twelve = {0, 1, 6, 7, 8, 9, 10, 11}, eighteen = {0, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
+    const std::vector<int> toV6 = {0, 1, 6, 7, 8, 9, 10, 11}, toV5R = {0, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17};
     const Row rows[] = {
-        {{"MLII", "V5"}, "12", "SL", twelve, 0x1 | 0x3c | 0x80, "II, V5"},  // I, V1..V4, V6 off
-        {{"II", "V6"}, "12", "SL", twelve, 0x1 | 0x7c, "II, V6"},  // the last of 12
+        {{"MLII", "V5"}, "12", "SL", toV6, 0x1 | 0x3c | 0x80, "II, V5"},  // I, V1..V4, V6 off
+        {{"II", "V6"}, "12", "SL", toV6, 0x1 | 0x7c, "II, V6"},  // the last of 12
         {{"II", "V7"}, "15", "SL", {0, 1, 6, 7, 8, 9, 10, 11, 12, 13, 14}, 0x1 | 0xfc | 0x600, "II, V7"},
-        {{"II", "V3R"}, "18", "SL", eighteen, 0x1 | 0x7fc | 0x3000, "II, V3R"},
-        {{"ml ii", "V4R"}, "18", "SL", eighteen, 0x1 | 0xffc | 0x2000, "II, V4R"},
+        {{"II", "V3R"}, "18", "SL", toV5R, 0x1 | 0x7fc | 0x3000, "II, V3R"},
+        {{"ml ii", "V4R"}, "18", "SL", toV5R, 0x1 | 0xffc | 0x2000, "II, V4R"},
         {{"RESP", "PLETH", "II", "AVR"}, "3", "SLR", {0, 1}, 0x1, "II"},
         {{"I", "II", "III", "V1"}, "5", "SLT", {0, 1, 2, 6}, 0, "I, II, III, aVR, aVL, aVF, V1"},
     };

@@ -54,8 +54,7 @@ def test_refused_arguments(call, error, match, tmp_path):
 
 
 @pytest.mark.parametrize("make, x, expected", [
-    # Histories primed with the first sample.
-    (lambda: tessivar.SignalFilter.fir([0.5, 0.5]), [2, 4, 6], [2, 3, 5]),  # (x[n] + x[n-1]) / 2
+    (lambda: tessivar.SignalFilter.fir([0.5, 0.5]), [2, 4, 6], [2, 3, 5]),  # (x[n] + x[n-1]) / 2, x[-1] = x[0]
     # y[n] = x[n] + 0.5 y[n-1], primed at the steady state 1 / (1 - 0.5) = 2
     (lambda: tessivar.SignalFilter.iir([1.0], [1.0, -0.5]), [1, 1, 0, 0], [2, 2, 1, 0.5]),
 ])

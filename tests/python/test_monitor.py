@@ -32,8 +32,7 @@ def test_block_sizes_agree_and_beats_are_found(sim):
         assert m.status("hrlearning") == "true"
     assert np.array_equal(out, chunks) and np.array_equal(whole.beats, m.beats)
     assert {"beat", "heartRate", "quality", "hrLead", "status", "filter"} <= {e["kind"] for e in m.events}
-    assert all(isinstance(q, (dict, list)) for _, q in m.quality)
-    assert 68 <= m.heart_rate[-1, 1] <= 76
+    assert all(isinstance(q, (dict, list)) for _, q in m.quality) and 68 <= m.heart_rate[-1, 1] <= 76
     # Every true beat from 5 s to 17 s has a detected beat within 150 frames (ms).
     late = truth[(truth > 5000) & (truth < 17000)]
     assert np.min(np.abs(m.beats[None, :] - late[:, None]), axis=1).max() <= 150
@@ -46,10 +45,14 @@ def test_setters_through_the_front_end():
         assert m.filters == ("null", "50+0.6", "35")
         m.set_filter("bogus", "bogus", "bogus")       # unknown names keep their slot
         assert m.filters == ("null", "50+0.6", "35")
-        before = len(m.events_of("filter"))
-        m.set_filter_mode("normal")                   # already normal: nothing happens
         m.set_hr_lead("auto")
-        assert len(m.events_of("filter")) == before and m.status("beatNoise") == "unknown"
+        count = []
+        for mode in (None, "normal", "cry"):  # already normal: nothing happens; cry: new filters
+            if mode:
+                m.set_filter_mode(mode)
+            m.process(np.zeros((0, 10), np.int32))  # events are collected at every process call
+            count.append(len(m.events_of("filter")))
+        assert count[0] == count[1] < count[2] and m.status("beatNoise") == "unknown"
 
 
 @pytest.mark.parametrize("call, error, match", [
