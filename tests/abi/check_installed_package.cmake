@@ -28,7 +28,8 @@ file(WRITE ${WORK_DIR}/all_headers.c ${headers} "${body}")
 step("C99 build" ${C_COMPILER} -std=c99 -Wall -Wextra -Werror -pedantic ${EXTRA_FLAGS} ${WORK_DIR}/all_headers.c
      ${pc_flags} -o ${WORK_DIR}/all_headers)
 step("C99 program (exit code = failed check)" ${WORK_DIR}/all_headers)
+string(REPLACE ";" " " flags "${EXTRA_FLAGS}")  # one argument each, spaces kept
 step("find_package(tessivar)" ${CMAKE_COMMAND} -S ${CMAKE_CURRENT_LIST_DIR}/consumer -B ${WORK_DIR}/consumer
-     -DCMAKE_PREFIX_PATH=${prefix} "-DEXTRA_FLAGS=${EXTRA_FLAGS}")
+     -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_C_FLAGS=${flags}" "-DCMAKE_EXE_LINKER_FLAGS=${flags}")
 step("consumer build" ${CMAKE_COMMAND} --build ${WORK_DIR}/consumer)
 step("consumer" ${WORK_DIR}/consumer/consumer)

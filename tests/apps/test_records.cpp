@@ -17,7 +17,6 @@
 namespace {
 
 using namespace tessivar::records;
-using tessivar::test::writeText;
 using Beats = std::vector<int64_t>;
 using Counts = std::array<int64_t, 3>;  // tp, fn, fp
 
@@ -121,7 +120,7 @@ TEST(WfdbBadFiles, OneLineErrorNamingTheProblem)
 {
     tessivar::test::TempDir dir;
     const std::string base = dir / "bad";
-    writeText(base + ".dat", std::string(150, '\0'));  // 75 format-16 samples
+    tessivar::test::writeText(base + ".dat", std::string(150, '\0'));  // 75 format-16 samples
     const std::pair<const char *, const char *> headers[] = {
         {"bad 1 1000 100\nbad.dat 16 200 16 0 0 0 0 I\n", "bad.dat: truncated: 100 frames announced, 75 in the file"},
         {"bad 1 1000 9223372036854775807\nbad.dat 212\n", "frames announced, 100 in the file"},  // 150 B / 1.5
@@ -141,14 +140,14 @@ TEST(WfdbBadFiles, OneLineErrorNamingTheProblem)
         {"bad 1 1000\nbad.dat\n", "signal line without a format"},
     };
     for (const auto &[text, message] : headers) {
-        writeText(base + ".hea", text);
+        tessivar::test::writeText(base + ".hea", text);
         const std::string e = errorOf([&] { readRecord(base); });
         EXPECT_NE(e.find(message), std::string::npos) << text << " -> " << e;
     }
     EXPECT_NE(errorOf([&] { readHeader(dir / "missing"); }).find("cannot open"), std::string::npos);
-    writeText(base + ".atr", "");
+    tessivar::test::writeText(base + ".atr", "");
     EXPECT_NE(errorOf([&] { readAnnotations(base + ".atr"); }).find("empty annotation file"), std::string::npos);
-    writeText(base + ".atr", std::string("\x05\x04", 2));  // one annotation, no end mark
+    tessivar::test::writeText(base + ".atr", std::string("\x05\x04", 2));  // one annotation, no end mark
     EXPECT_NE(errorOf([&] { readAnnotations(base + ".atr"); }).find("truncated"), std::string::npos);
 }
 
