@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -23,31 +24,15 @@ struct HostRecord {
     std::vector<std::string> events;
     std::vector<const char *> qualityPointers;
 
-    static HostRecord &get()
-    {
-        static HostRecord record;
-        return record;
-    }
+    static HostRecord &get() { static HostRecord record; return record; }
     static void add(const std::string &e) { get().events.push_back(e); }
-    int count(const std::string &e) const
-    {
-        int n = 0;
-        for (const auto &x : events) n += x == e ? 1 : 0;
-        return n;
-    }
-    static void onFilterSetting(const char *b, const char *l, const char *e)
-    {
-        add(std::string("filter:") + b + "," + l + "," + e);
-    }
+    int count(const std::string &e) const { return int(std::count(events.begin(), events.end(), e)); }
+    static void onFilterSetting(const char *b, const char *l, const char *e) { add(std::string("filter:") + b + "," + l + "," + e); }
     static void onHrLead(const char *lead) { add(std::string("hrLead:") + lead); }
     static void onHeartBeat() { add("beat"); }
     static void onHeartRate(int rate) { add("hr:" + std::to_string(rate)); }
     static void onRespRate(int rate) { add("resp:" + std::to_string(rate)); }
-    static void onQuality(const char *q)
-    {
-        get().qualityPointers.push_back(q);
-        add(std::string("quality:") + q);
-    }
+    static void onQuality(const char *q) { get().qualityPointers.push_back(q), add(std::string("quality:") + q); }
     static void onStatus(const char *key, const char *value) { add(std::string("status:") + key + "=" + value); }
 };
 
@@ -98,19 +83,14 @@ inline std::string chain(int i = 0)
 inline std::string setting()
 {
     char b[8], l[8], e[8];
-    getCurFilterSetting(b, l, e);
-    return std::string(b) + "," + l + "," + e;
+    return getCurFilterSetting(b, l, e) == 0 ? std::string(b) + "," + l + "," + e : "";
 }
 
 // Fixture: a log capture for the whole test, the host record cleared, the
 // dead band 0, and the library stopped and its test knobs put back after.
 class FrontEnd : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        HostRecord::get() = HostRecord{};
-        setSubUv(0);
-    }
+    void SetUp() override { HostRecord::get() = HostRecord{}, setSubUv(0); }
     void TearDown() override
     {
         ecgPreprocessDenit();

@@ -118,10 +118,7 @@ TEST(BeatEvents, RegistrationResults)
     const PreprocessConf conf = quietConf("12", "SL", 1000, "II", 0);
     std::vector<EcgBeatEvent> events;
     ecgPreprocessDenit();
-    const struct {
-        std::function<int()> call;
-        int rc;
-    } steps[] = {
+    const struct { std::function<int()> call; int rc; } steps[] = {
         {[&] { return ecgPreprocessSetBeatEventCallback(collect, &events); }, ECG_BEAT_EVENT_NOT_STARTED},  // before Init
         {[] { return ecgPreprocessClearBeatEventCallback(); }, ECG_BEAT_EVENT_NOT_STARTED},
         {[&] { return ecgPreprocessInit(&conf); }, 0},

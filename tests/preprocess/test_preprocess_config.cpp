@@ -137,15 +137,10 @@ TEST_F(FrontEnd, RatesResolutionsAndDeadBandsOutOfRangeAreRefused)
     EXPECT_TRUE(log.contains("g_sub_uv = 7"));
 }
 
-TEST_F(FrontEnd, UnknownNamesChangeNothingExceptTheLeadsWhichFallBackToII)
+TEST_F(FrontEnd, SettersStoreTheirValueOrRefuseItUnknownLeadsFallBackToII)
 {
     ASSERT_EQ(start(defaultConf("12", "SLR")), 0);
-    const struct {
-        std::function<int()> call;
-        int rc;
-        const int32_t *field;
-        int value;
-    } cases[] = {
+    const struct { std::function<int()> call; int rc; const int32_t *field; int value; } cases[] = {
         {[] { return ecgPreprocessSetDataType("slr", 2000, 500); }, -1, &state().dataType, 7},
         {[] { return ecgPreprocessSetDataType(nullptr, 2000, 500); }, -1, &state().fs, 1000},
         {[] { return ecgPreprocessSetWireType("4"); }, -1, &state().wireType, 8},
@@ -163,18 +158,33 @@ TEST_F(FrontEnd, UnknownNamesChangeNothingExceptTheLeadsWhichFallBackToII)
         {[] { return ecgPreprocessSetRespLead("III"); }, -1, &state().respLead, 1},
         {[] { return ecgPreprocessSetRespLead("I"); }, 0, &state().respLead, 0},
         {[] { return ecgPreprocessSetRespLead(nullptr); }, -1, &state().respLead, 1},
+        {[] { return ecgPreprocessSetRespSuffocationThr(25); }, 0, &state().suffocationThr, 25},
+        // The noise threshold is clamped to 0 ... 100.
+        {[] { return ecgPreprocessSetNoiseThreshold(-128); }, 0, &state().noiseThreshold, 0},
+        {[] { return ecgPreprocessSetNoiseThreshold(-1); }, 0, &state().noiseThreshold, 0},
+        {[] { return ecgPreprocessSetNoiseThreshold(55); }, 0, &state().noiseThreshold, 55},
+        {[] { return ecgPreprocessSetNoiseThreshold(100); }, 0, &state().noiseThreshold, 100},
+        {[] { return ecgPreprocessSetNoiseThreshold(0); }, 0, &state().noiseThreshold, 0},
+        {[] { return ecgPreprocessSetNoiseThreshold(101); }, 0, &state().noiseThreshold, 100},
+        {[] { return ecgPreprocessSetNoiseThreshold(127); }, 0, &state().noiseThreshold, 100},
     };
     for (size_t k = 0; k < std::size(cases); ++k) {
         EXPECT_EQ(cases[k].call(), cases[k].rc) << "case " << k;
         EXPECT_EQ(*cases[k].field, cases[k].value) << "case " << k;
     }
-    // Filter names missing from their tables never fail the call.
-    EXPECT_EQ(ecgPreprocessSetFilter("0.7", nullptr, "fast"), 0);
+    EXPECT_EQ(ecgPreprocessSetFilter("0.7", nullptr, "fast"), 0);  // filter names never fail the call
     EXPECT_STREQ(getCurStatu(nullptr), "unknown");
     EXPECT_STREQ(getCurStatu("beatNoise"), "unknown");
     char b[8], l[8], e[8];
     EXPECT_EQ(getCurFilterSetting(nullptr, l, e), -1);
     EXPECT_EQ(getCurFilterSetting(b, l, e), 0);
+    EXPECT_EQ(setMinAdultQRSThr(100, 40), 0);
+    // Setters log their call at warning level; the geometry getters do not.
+    for (const char *text : {"[W]{Unknown TAG}[ecgPreprocessSetWireType]", "fs[2000],lsbMv[500],dataType[slr]",
+                             "Suffocation Threshold:25", "Threshold:-128", "[W]{Unknown TAG}[getCurStatu]"})
+        EXPECT_TRUE(log.contains(text)) << text;
+    getCurInFrame(), getCurOutFrame(), getCurTotalDelay();
+    for (const char *text : {"[getCurInFrame]", "[getCurOutFrame]", "[getCurTotalDelay]"}) EXPECT_FALSE(log.contains(text));
 }
 
 TEST_F(FrontEnd, BadWiringLeavesNoBuffersUntilARebuildSucceeds)
@@ -265,36 +275,6 @@ TEST_F(FrontEnd, InitLogsTheConfigurationAndEveryVersionAndStartsClean)
     EXPECT_EQ(getCurTotalDelay(), 0);
 }
 
-TEST_F(FrontEnd, SettersLogTheirCallAtWarningLevelGettersOfGeometryDoNot)
-{
-    ASSERT_EQ(start(defaultConf()), 0);
-    log.clear();
-    ecgPreprocessSetWireType("5");
-    ecgPreprocessSetDataType("SL", 2000, 400);
-    ecgPreprocessSetRespSuffocationThr(25);
-    ecgPreprocessSetNoiseThreshold(-5);
-    getCurHeartRate();
-    getCurInFrame();
-    getCurOutFrame();
-    getCurTotalDelay();
-    for (const char *text : {"[W]{Unknown TAG}[ecgPreprocessSetWireType]", "fs[2000],lsbMv[400],dataType[SL]",
-                             "Suffocation Threshold:25", "Threshold:-5", "[W]{Unknown TAG}[getCurHeartRate]"})
-        EXPECT_TRUE(log.contains(text)) << text;
-    for (const char *text : {"[getCurInFrame]", "[getCurOutFrame]", "[getCurTotalDelay]"}) EXPECT_FALSE(log.contains(text));
-    EXPECT_EQ(state().suffocationThr, 25);
-    EXPECT_EQ(setMinAdultQRSThr(100, 40), 0);
-}
-
-TEST_F(FrontEnd, NoiseThresholdIsClampedTo0To100)
-{
-    ASSERT_EQ(start(defaultConf()), 0);
-    const int cases[][2] = {{-128, 0}, {-5, 0}, {-1, 0}, {0, 0}, {55, 55}, {100, 100}, {101, 100}, {127, 100}};
-    for (const auto &c : cases) {
-        EXPECT_EQ(ecgPreprocessSetNoiseThreshold(static_cast<signed char>(c[0])), 0);
-        EXPECT_EQ(state().noiseThreshold, c[1]) << c[0];
-    }
-}
-
 // ---- frame geometry ----------------------------------------------------------------
 
 // Input channels' lead ids in order, by wire type.
@@ -312,10 +292,7 @@ TEST_F(FrontEnd, EveryWireTypeAndFormatPlacesItsLeads)
 {
     // in = channels (+1 with T unless one channel) + S + R; out = in + 4
     // derived limb leads (3 with T), or in for one channel.
-    const struct {
-        const char *wire, *data;
-        int in, out;
-    } layouts[] = {
+    const struct { const char *wire, *data; int in, out; } layouts[] = {
         {"1", "SLR", 3, 3},    {"1", "SL", 2, 2},    {"1", "SLT", 2, 2},    {"1", "SLRT", 3, 3},
         {"3", "SLR", 4, 8},    {"3", "SL", 3, 7},    {"3", "SLT", 4, 7},    {"3", "SLRT", 5, 8},
         {"5", "SLR", 5, 9},    {"5", "SL", 4, 8},    {"5", "SLT", 5, 8},    {"5", "SLRT", 6, 9},
@@ -409,10 +386,7 @@ TEST_F(FrontEnd, FrameSizesReadAfterASetterAreTheSizesTheNextCallUses)
 {
     const char *withIII[] = {"I", "II", "III", "V1"};
     const PreprocessConf conf18 = defaultConf("18", "SL");
-    const struct {
-        std::function<int()> set;
-        int in, out;
-    } steps[] = {
+    const struct { std::function<int()> set; int in, out; } steps[] = {
         {[] { return ecgPreprocessSetWireType("5"); }, 5, 9},                    // 1 + 3 + 1, + 4
         {[&] { return ecgPreprocessSetConf(&conf18); }, 15, 19},                 // 1 + 14, + 4
         {[] { return ecgPreprocessSetDataType("SLRT", 1000, 1000); }, 17, 20},  // 1 + 15 + 1, + 3

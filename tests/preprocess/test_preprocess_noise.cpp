@@ -25,10 +25,7 @@ int firstStep(StepState *s, int jumpAt, int height)
 
 TEST(StepCheck, FiresWhenBothMeasuresExceed30mV)
 {
-    const struct {
-        int jumpAt, height, first;
-        const char *why;
-    } cases[] = {
+    const struct { int jumpAt, height, first; const char *why; } cases[] = {
         {600, 40000, 1090, "p post-jump at n = 1090, q = x_581 pre; d = 449 * 40000 / 450 = 39911"},
         {600, -40000, 1090, "the same downwards"},
         {491, 40000, 999, "at n = 999 p = x_509 post, q = x_490 pre: fires on the 1000th call"},

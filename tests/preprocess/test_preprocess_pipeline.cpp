@@ -104,44 +104,6 @@ TEST_F(FrontEnd, LeadValidityChangesOncePer1000Frames)
     }
 }
 
-TEST_F(FrontEnd, LimbElectrodeOffZeroesTheDerivedLeads)
-{
-    // I's electrode (bit 0) off on frames 100..149: reported 109..158, so I is
-    // invalid from 999 to 1998. On frames whose own status has the bit,
-    // III ... aVF are 0 while I and II keep running.
-    ASSERT_EQ(start(defaultConf("3", "SL")), 0);
-    const std::vector<int> out = run(frames(2100, [](int n, int *f) {
-        f[0] = n >= 100 && n < 150 ? 0x1 : 0;
-        f[1] = 100;
-        f[2] = 300;
-    }));
-    for (int n = 0; n < 2100; ++n) {
-        const int i = n >= 999 && n < 1999 ? 0 : 100;
-        ASSERT_EQ(word(out, n, 1), i) << n;
-        ASSERT_EQ(word(out, n, 2), 300) << n;
-        const int expected[4] = {300 - i, -(i + 300) / 2, i - 150, 300 - i / 2};
-        for (int k = 0; k < 4; ++k) ASSERT_EQ(word(out, n, 3 + k), n >= 100 && n < 150 ? 0 : expected[k]) << n << " " << k;
-    }
-}
-
-TEST_F(FrontEnd, OutputStatusHasCurrentLeadOffAndDelayedOtherBits)
-{
-    // Without delay the status passes unchanged.
-    ASSERT_EQ(start(defaultConf("5", "SL")), 0);
-    std::vector<int> out = run(frames(3, [](int n, int *f) { f[0] = n == 1 ? 0x184004 : 0; }));
-    EXPECT_EQ(word(out, 1, 0), 0x184004);
-    EXPECT_EQ(word(out, 2, 0), 0);
-    // Pace removal (100 samples): pace and other bits 100 frames later,
-    // lead-off bits at once.
-    PreprocessConf conf = defaultConf("5", "SL");
-    conf.paceFilter = 1;
-    ASSERT_EQ(start(conf), 0);
-    ASSERT_EQ(getCurTotalDelay(), 100);
-    out = run(frames(400, [](int n, int *f) { f[0] = n == 200 ? 0x4000 | 0x8 : n == 250 ? 0x100000 : 0; }));
-    for (int n = 0; n < 400; ++n)
-        ASSERT_EQ(word(out, n, 0), (n == 200 ? 0x8 : 0) | (n == 300 ? 0x4000 : 0) | (n == 350 ? 0x100000 : 0)) << n;
-}
-
 // ---- analysis steps ----------------------------------------------------------------
 
 TEST_F(FrontEnd, AnalysisRunsAtAThousandStepsPerSecond)

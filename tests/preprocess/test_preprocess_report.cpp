@@ -146,10 +146,7 @@ TEST_F(FrontEnd, PeriodicTaskLogsTheConfigurationOnceAfterAChange)
 {
     ASSERT_EQ(start(defaultConf("5", "SLR")), 0);
     const std::string confTail = "\n\t.qrsMode=\"adult\",\n\t.qrsMethod=0,\n};";
-    const struct {
-        std::function<void()> before;
-        int frames, tasks, confLogs;
-    } steps[] = {
+    const struct { std::function<void()> before; int frames, tasks, confLogs; } steps[] = {
         {[] {}, 999, 0, 0},   // 999 frames are not yet more than 999
         {[] {}, 1, 1, 1},     // the first task logs the configuration: the log's start flagged it
         {[] {}, 1000, 2, 1},  // no change: not again
