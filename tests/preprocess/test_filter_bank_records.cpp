@@ -1,9 +1,10 @@
 // The coefficient records of the display filter catalogues: |H(f)| of each
 // record's impulse response against tools/filter_responses.py (which derives
 // the responses on its own from the integer rule table, the listed IIR
-// coefficients and the FIR tap tables); the integer records' shapes; the
-// FIR tap tables' fixed taps, symmetry, sums and cut-offs; the values the
-// catalogues do not hold; and the display path on a real recording.
+// coefficients and the FIR tap tables), which also pins the records shared
+// ("lpass 270" on the "lpass 380" taps, "trap_50") and the cry gain; the
+// integer records' taps; the FIR tables' fixed taps, symmetry, sums and
+// cut-offs; and the display path on a real recording.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -116,35 +117,6 @@ TEST(FilterBankRecords, IntegerRecordsFollowTheFiveTapRule)
         for (int i = 0; i < 5; ++i) EXPECT_EQ(int64_t(c->numData[i].data), num[i][1]) << i;
         for (int i = 0; i < 3; ++i) EXPECT_EQ(c->denData[i].seq, den[i][0]) << i;
         for (int i = 0; i < 3; ++i) EXPECT_EQ(int64_t(c->denData[i].data), den[i][1]) << i;
-    }
-}
-
-TEST(FilterBankRecords, CatalogueHolesAndSharedRecords)
-{
-    const struct {
-        int catalogue, slot, value;
-    } holes[] = {{kCatalogue1000, kBase, 0},    {kCatalogue1000, kBase, 1111}, {kCatalogue1000, kEmg, 600},
-                 {kCatalogue1000, kEmg, 550},   {kCatalogue1000, kLine, 300},  {kCatalogue2000, kBase, 2222},
-                 {kCatalogue2000, kLine, 61},   {kCatalogue2000, kLine, 62},   {kCatalogue2000, kEmg, 2222},
-                 {kCatalogue2000, kEmg, -1},    {kCatalogue1000, 3, 50},       {2, kLine, 50},
-                 {-1, kLine, 50}};
-    for (const auto &h : holes) EXPECT_EQ(catalogueRecord(h.catalogue, h.slot, h.value), nullptr) << h.catalogue << "/" << h.slot << "/" << h.value;
-    ASSERT_NE(catalogueRecord(kCatalogue2000, kEmg, 550), nullptr);
-    // The 1000 Hz "lpass 270" is its own record on the "lpass 380" taps; emg 40 is "lpass 42".
-    const auto *r270 = reinterpret_cast<const FirFilterConf *>(catalogueRecord(kCatalogue1000, kEmg, 270));
-    EXPECT_STREQ(r270->name, "lpass 270");
-    EXPECT_EQ(r270->numData, reinterpret_cast<const FirFilterConf *>(catalogueRecord(kCatalogue1000, kEmg, 380))->numData);
-    EXPECT_STREQ(catalogueRecord(kCatalogue1000, kEmg, 40)->name, "lpass 42");
-    EXPECT_STREQ(catalogueRecord(kCatalogue2000, kEmg, 40)->name, "lpass 42");
-    EXPECT_EQ(catalogueRecord(kCatalogue1000, kEmg, 2222)->gain, -2.02322);  // over taps summing to -0.494262
-    const struct {
-        int fs;
-        const char *name;
-        int window;
-    } extras[] = {{2000, "hp 0.01", 48050}, {1000, "hpass 0.01", 24025}, {500, "hpass 0.01", 24025}};
-    for (const auto &e : extras) {
-        EXPECT_STREQ(extraHighPassConf(e.fs)->name, e.name);
-        EXPECT_EQ(reinterpret_cast<const AvgFilterConf *>(extraHighPassConf(e.fs))->avg_num, e.window);
     }
 }
 

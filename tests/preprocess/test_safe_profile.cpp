@@ -29,11 +29,7 @@ double beats(double t, double bpm)
 
 class SafeProfile : public FrontEnd {
 protected:
-    void TearDown() override
-    {
-        ecgPreprocessSetSafeMode(0);
-        FrontEnd::TearDown();
-    }
+    void TearDown() override { ecgPreprocessSetSafeMode(0), FrontEnd::TearDown(); }
     void startWith(int safe, int fs = 1000, const char *data = "SL")
     {
         ASSERT_EQ(ecgPreprocessSetSafeMode(safe), 0);
@@ -62,10 +58,7 @@ protected:
         const std::vector<double> y = feed(signal(n, fs, [&](double t) { return 1000.0 * std::sin(2 * kPi * f * t); }));
         double s = 0, c = 0, mean = 0;
         for (int k = n - fs; k < n; ++k) mean += y[size_t(k)] / fs;
-        for (int k = n - fs; k < n; ++k) {
-            s += (y[size_t(k)] - mean) * std::sin(2 * kPi * f * k / fs);
-            c += (y[size_t(k)] - mean) * std::cos(2 * kPi * f * k / fs);
-        }
+        for (int k = n - fs; k < n; ++k) s += (y[size_t(k)] - mean) * std::sin(2 * kPi * f * k / fs), c += (y[size_t(k)] - mean) * std::cos(2 * kPi * f * k / fs);
         return 2.0 * std::hypot(s, c) / fs / 1000.0;
     }
     // Frames from a 1 mV Gaussian pulse (sigma 8 ms), marked with the pace
@@ -84,9 +77,8 @@ protected:
     }
     std::string lastFilter() const
     {
-        for (auto it = events().rbegin(); it != events().rend(); ++it)
-            if (it->rfind("filter:", 0) == 0) return *it;
-        return "";
+        const auto it = std::find_if(events().rbegin(), events().rend(), [](const std::string &e) { return e.rfind("filter:", 0) == 0; });
+        return it == events().rend() ? "" : *it;
     }
     int paceAt_ = -1, paceSeen_ = -1;
 };
