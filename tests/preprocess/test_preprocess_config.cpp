@@ -187,6 +187,25 @@ TEST_F(FrontEnd, SettersStoreTheirValueOrRefuseItUnknownLeadsFallBackToII)
     for (const char *text : {"[getCurInFrame]", "[getCurOutFrame]", "[getCurTotalDelay]"}) EXPECT_FALSE(log.contains(text));
 }
 
+TEST_F(FrontEnd, LeadChoiceLearningAndFilterRemovalReachTheHost)
+{
+    ASSERT_EQ(start(defaultConf()), 0);
+    clearEvents();
+    // A lead change reports the lead and -1 first; "auto" starts from II.
+    ASSERT_EQ(ecgPreprocessSetHrLead("V6"), 0);
+    EXPECT_STREQ(getCurHrLead(), "V6");
+    ASSERT_EQ(ecgPreprocessSetHrLead("auto"), 0);
+    EXPECT_STREQ(getCurHrLead(), "II");
+    EXPECT_EQ(getCurHeartRate(), -1);
+    ASSERT_EQ(ecgPreprocessResetHr(), 0);  // learning again
+    EXPECT_STREQ(getCurStatu("hrlearning"), "true");
+    EXPECT_EQ(events(), (std::vector<std::string>{"hrLead:V6", "hr:-1", "hrLead:II", "hr:-1", "status:hrlearning=true"}));
+    // Denit removes installed display filters and says so.
+    ASSERT_EQ(ecgPreprocessSetFilter("0.05", "null", "null"), 0);
+    ASSERT_EQ(ecgPreprocessDenit(), 0);
+    EXPECT_EQ(events().back(), "filter:null,null,null");
+}
+
 TEST_F(FrontEnd, BadWiringLeavesNoBuffersUntilARebuildSucceeds)
 {
     int in[16] = {}, out[32] = {};

@@ -136,6 +136,12 @@ TEST_F(FrontEnd, AnalysisChainStepsItsCombOnceWhateverTheDisplayShows)
         analysed.emplace_back(ring, ring + 3000);
     }
     EXPECT_EQ(analysed[0], analysed[1]);
+    // Method 2 analyses the display output itself.
+    PreprocessConf conf = defaultConf("3", "SL");
+    conf.qrsMethod = 2;
+    ASSERT_EQ(start(conf), 0);
+    const std::vector<int> out = run(frames(500, [](int n, int *f) { f[2] = 300 * (n % 17) - 2000; }));
+    for (int n = 0; n < 500; ++n) ASSERT_EQ(hrCalcState().leadBuf[1].samples[n], word(out, n, 2)) << n;
 }
 
 TEST_F(FrontEnd, RespirationLeadOffWritesZeroAndReportsNoRate)
