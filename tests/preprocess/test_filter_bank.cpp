@@ -99,51 +99,38 @@ TEST_F(FrontEnd, EachNamedChoiceInstallsItsRecordsAndDelay)
 
 TEST_F(FrontEnd, AutoAndUnknownNamesKeepTheirSlot)
 {
-    ASSERT_EQ(start(defaultConf("5", "SL")), 0);
-    ASSERT_EQ(ecgPreprocessSetFilter("0.05", "50", "35"), 0);
-    const SignalFilter *base = state().leadBuffs[0].dispFilter[kBase];
-    clearEvents();
-    log.clear();
-    // "auto" keeps the base filter object; the emg change is reported with
-    // the requested "auto".
-    ASSERT_EQ(ecgPreprocessSetFilter("auto", "50", "20"), 0);
-    EXPECT_EQ(state().leadBuffs[0].dispFilter[kBase], base);
-    EXPECT_EQ(chain(), "hpass 0.05 | comb 50 | lpass 20");
-    EXPECT_EQ(log.count("[E]{Unknown TAG}[set_filter]"), 1);
-    EXPECT_TRUE(log.contains("set_filter enter_default!\n"));
-    EXPECT_EQ(events(), std::vector<std::string>{"filter:auto,50,20"});
-    // Nothing changes: nothing is reported, the reported choice stays "auto".
-    ASSERT_EQ(ecgPreprocessSetFilter("0.05", "50", "20"), 0);
-    EXPECT_EQ(events().size(), 1u);
-    EXPECT_EQ(setting(), "auto,50,20");
-    // Names missing from their tables (-1) behave like "auto".
-    log.clear();
-    ASSERT_EQ(ecgPreprocessSetFilter("0.7", nullptr, "fast"), 0);
-    EXPECT_EQ(chain(), "hpass 0.05 | comb 50 | lpass 20");
-    EXPECT_EQ(log.count("set_filter enter_default!"), 3);
-    EXPECT_EQ(events().size(), 1u);
-    // "auto" with nothing chosen before leaves the slot empty.
-    ASSERT_EQ(ecgPreprocessSetFilter("null", "null", "null"), 0);
-    ASSERT_EQ(ecgPreprocessSetFilter("auto", "auto", "100"), 0);
-    EXPECT_EQ(chain(), "- | - | lpass 100");
-    EXPECT_EQ(events().back(), "filter:auto,auto,100");
-
-    // At 2000 Hz the cry values, 60+0.3 and 60+0.6 are unknown too.
-    ASSERT_EQ(start(defaultConf("3", "SL", 2000)), 0);
-    ASSERT_EQ(ecgPreprocessSetFilter("0.67", "50", "35"), 0);
-    const SignalFilter *line = state().leadBuffs[0].dispFilter[kLine];
-    log.clear();
-    clearEvents();
-    ASSERT_EQ(ecgPreprocessSetFilter("null", "60+0.3", "35"), 0);
-    EXPECT_EQ(state().leadBuffs[0].dispFilter[kLine], line);
-    EXPECT_TRUE(log.contains("[E]{Unknown TAG}[set_filter2000]"));
-    EXPECT_TRUE(log.contains("set_filter2000 enter_default!\n"));
-    EXPECT_TRUE(log.contains("\t[1]:comb 50 0.6"));
-    EXPECT_TRUE(events().empty());
-    log.clear();
-    ASSERT_EQ(ecgPreprocessSetFilter("cry", "60+0.6", "cry"), 0);
-    EXPECT_EQ(log.count("set_filter2000 enter_default!"), 3);
-    EXPECT_EQ(chain(), "- | comb 50 0.6 | lpass 35");
+    // Each step: names, the chain after it, "enter_default" lines (one per slot
+    // kept) and the report, if any; the reported choice keeps the requested "auto".
+    const struct { int fs; const char *base, *line, *emg, *chain; int kept; const char *told; } steps[] = {
+        {1000, "0.05", "50", "35", "hpass 0.05 | comb 50 | lpass 35", 0, "0.05,50,35"},
+        {1000, "auto", "50", "20", "hpass 0.05 | comb 50 | lpass 20", 1, "auto,50,20"},
+        {1000, "0.05", "50", "20", "hpass 0.05 | comb 50 | lpass 20", 0, nullptr},  // no change: no report
+        {1000, "0.7", nullptr, "fast", "hpass 0.05 | comb 50 | lpass 20", 3, nullptr},  // names missing from the tables
+        {1000, "null", "null", "null", "- | - | -", 0, "null,null,null"},
+        {1000, "auto", "auto", "100", "- | - | lpass 100", 2, "auto,auto,100"},  // nothing chosen before: empty
+        {2000, "0.67", "50", "35", "- | comb 50 0.6 | lpass 35", 0, "null,50+0.6,35"},
+        {2000, "null", "60+0.3", "35", "- | comb 50 0.6 | lpass 35", 1, nullptr},  // no 61, 62 or cry records at 2000 Hz
+        {2000, "cry", "60+0.6", "cry", "- | comb 50 0.6 | lpass 35", 3, nullptr},
+    };
+    int fs = 0;
+    std::string told;
+    for (const auto &s : steps) {
+        SCOPED_TRACE(std::to_string(s.fs) + " Hz " + (s.base ? s.base : "-") + " / " + (s.line ? s.line : "-") + " / " + s.emg);
+        if (s.fs != fs) {
+            ASSERT_EQ(start(defaultConf("5", "SL", fs = s.fs)), 0);
+        }
+        clearEvents();
+        log.clear();
+        ASSERT_EQ(ecgPreprocessSetFilter(s.base, s.line, s.emg), 0);
+        EXPECT_EQ(chain(), s.chain);
+        expectSameChainEverywhere();
+        const std::string function = fs == 2000 ? "set_filter2000" : "set_filter";
+        EXPECT_EQ(log.count(function + " enter_default!\n"), s.kept);
+        EXPECT_EQ(log.count("[E]{Unknown TAG}[" + function + "]"), s.kept);
+        EXPECT_EQ(events(), s.told ? std::vector<std::string>{std::string("filter:") + s.told} : std::vector<std::string>{});
+        told = s.told ? s.told : told;
+        EXPECT_EQ(setting(), told);
+    }
 }
 
 TEST_F(FrontEnd, SelectingTheSameChoiceAgainTouchesNothing)
