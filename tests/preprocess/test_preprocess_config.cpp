@@ -221,6 +221,12 @@ TEST_F(FrontEnd, BadWiringLeavesNoBuffersUntilARebuildSucceeds)
         EXPECT_EQ(state().respLead, 1);
         for (int w : out) EXPECT_EQ(w, 0);
     }
+    // Without lead records the filter choice is only recorded and reported.
+    EXPECT_EQ(ecgPreprocessSetFilter("0.32", "50", "35"), 0);
+    EXPECT_EQ(setting(), "null,50+0.3,35");
+    EXPECT_EQ(ecgPreprocessSetFilterMode("cry"), 0);
+    EXPECT_EQ(ecgPreprocessSetFilterMode("normal"), 0);
+    EXPECT_EQ(setting(), "null,50+0.3,35");
     EXPECT_EQ(ecgPreprocessSetConf(&nulls), 0);
     EXPECT_EQ(ecgPreprocessDoPreprocess(-1, in, out), -1);
     ASSERT_EQ(start(defaultConf("7", "SLR")), 0);
