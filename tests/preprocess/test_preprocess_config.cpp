@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "beat_detect/eplimited.hpp"
+#include "heart_rate/hr_calc.hpp"
 #include "preprocess/preprocess_fixture.hpp"
 #include "preprocess/utils.hpp"
 #include "tessivar/anal_log.h"
@@ -197,8 +199,13 @@ TEST_F(FrontEnd, LeadChoiceLearningAndFilterRemovalReachTheHost)
     ASSERT_EQ(ecgPreprocessSetHrLead("auto"), 0);
     EXPECT_STREQ(getCurHrLead(), "II");
     EXPECT_EQ(getCurHeartRate(), -1);
+    const auto ageType = [] { return eplimitedOf(hrCalcState().detector).s.ageType; };  // method 0's detector
+    EXPECT_EQ(ageType(), 0);
+    ASSERT_EQ(ecgPreprocessSetQrsMode("child"), 0);  // the patient class reaches the detector, and outlives a restart
+    EXPECT_EQ(ageType(), 1);
     ASSERT_EQ(ecgPreprocessResetHr(), 0);  // learning again
     EXPECT_STREQ(getCurStatu("hrlearning"), "true");
+    EXPECT_EQ(ageType(), 1);
     EXPECT_EQ(events(), (std::vector<std::string>{"hrLead:V6", "hr:-1", "hrLead:II", "hr:-1", "status:hrlearning=true"}));
     // Denit removes installed display filters and says so.
     ASSERT_EQ(ecgPreprocessSetFilter("0.05", "null", "null"), 0);
