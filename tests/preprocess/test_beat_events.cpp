@@ -15,6 +15,7 @@
 #include "records/simulator.hpp"
 #include "tessivar/beat_detect.h"
 #include "tessivar/ecg_preprocess.h"
+#include "preprocess/preprocess_fixture.hpp"
 
 namespace {
 
@@ -27,17 +28,9 @@ void stale(const EcgBeatEvent *, void *) { ++g_staleCalls; }
 
 PreprocessConf quietConf(const char *wire, const char *data, int fs, const char *hrLead, int method)
 {
-    PreprocessConf c{};
-    c.fs = fs;
-    c.lsbMv = 1000;
-    c.paceInhib = 1;
-    c.paceRemoveMs = 10;
-    c.wireType = wire;
-    c.dataType = data;
-    c.hrLead = hrLead;
-    c.respLead = "II";
+    PreprocessConf c = tessivar::test::defaultConf(wire, data, fs);
+    c.paceInhib = 1, c.paceRemoveMs = 10, c.hrLead = hrLead, c.qrsMethod = method;
     c.printFunc = [](const char *) {};
-    c.qrsMethod = method;
     return c;
 }
 
@@ -132,22 +125,11 @@ TEST(BeatEvents, RegistrationResults)
         {[&] { return ecgPreprocessSetBeatEventCallback(collect, &events); }, ECG_BEAT_EVENT_NOT_STARTED},  // after Denit
     };
     for (size_t k = 0; k < std::size(steps); ++k) EXPECT_EQ(steps[k].call(), steps[k].rc) << "step " << k;
-    // A restart forgets the old registration: the new run's beats never
-    // reach the function registered before Denit.
+    // A restart forgets the old registration: the new run registers afresh
+    // and its beats never reach the function registered before Denit.
     g_staleCalls = 0;
-    ASSERT_EQ(ecgPreprocessInit(&conf), 0);
-    tessivar::records::SimOptions o;
-    o.seconds = 12;
-    o.respRate = 0;
-    const Simulation sim = tessivar::records::simulate(o);
-    const FrameLayout layout = tessivar::records::chooseLayout(sim.record, {}, "none");
-    const std::vector<int32_t> frames = tessivar::records::buildFrames(sim.record, layout, 1000, 1000, 1000.0, -1);
-    std::vector<int32_t> out(frames.size() * 2);
-    ASSERT_EQ(ecgPreprocessSetBeatEventCallback(collect, &events), ECG_BEAT_EVENT_OK);
-    ecgPreprocessDoPreprocess(int(frames.size() / (1 + layout.channelLead.size())), frames.data(), out.data());
-    ecgPreprocessDenit();
+    EXPECT_GT(runSimulation(0, 1000, false, "II", 12.0).events.size(), 5u);  // 75 per minute, minus the path and learning
     EXPECT_EQ(g_staleCalls, 0);
-    EXPECT_GT(events.size(), 5u);  // 72 per minute, 12 s, minus the path and learning
 }
 
 // A method's detector confirms beats on a clean train of 1 mV, 40 ms wide R
