@@ -1,14 +1,14 @@
 // Shared pieces of the front-end tests: a host that records its callbacks, a
 // default configuration (1000 counts per millivolt, so counts are
-// microvolts), frame helpers and a temporary folder.
+// microvolts), frame builders and the fixture that stops the library after
+// every test.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,32 +24,15 @@ struct HostRecord {
     std::vector<std::string> events;
     std::vector<const char *> qualityPointers;
 
-    static HostRecord &get()
-    {
-        static HostRecord record;
-        return record;
-    }
+    static HostRecord &get() { static HostRecord record; return record; }
     static void add(const std::string &e) { get().events.push_back(e); }
-    int count(const std::string &e) const
-    {
-        int n = 0;
-        for (const auto &x : events) n += x == e ? 1 : 0;
-        return n;
-    }
-
-    static void onFilterSetting(const char *b, const char *l, const char *e)
-    {
-        add(std::string("filter:") + b + "," + l + "," + e);
-    }
+    int count(const std::string &e) const { return int(std::count(events.begin(), events.end(), e)); }
+    static void onFilterSetting(const char *b, const char *l, const char *e) { add(std::string("filter:") + b + "," + l + "," + e); }
     static void onHrLead(const char *lead) { add(std::string("hrLead:") + lead); }
     static void onHeartBeat() { add("beat"); }
     static void onHeartRate(int rate) { add("hr:" + std::to_string(rate)); }
     static void onRespRate(int rate) { add("resp:" + std::to_string(rate)); }
-    static void onQuality(const char *q)
-    {
-        get().qualityPointers.push_back(q);
-        add(std::string("quality:") + q);
-    }
+    static void onQuality(const char *q) { get().qualityPointers.push_back(q), add(std::string("quality:") + q); }
     static void onStatus(const char *key, const char *value) { add(std::string("status:") + key + "=" + value); }
 };
 
@@ -62,7 +45,7 @@ inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "S
     c.dataType = data;
     c.hrLead = "II";
     c.respLead = "II";
-    c.printFunc = LogCapture::hook;  // the test's log capture keeps the lines
+    c.printFunc = LogCapture::hook;
     c.onFilterSetting = HostRecord::onFilterSetting;
     c.onHrLead = HostRecord::onHrLead;
     c.onHeartBeat = HostRecord::onHeartBeat;
@@ -73,22 +56,41 @@ inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "S
     return c;
 }
 
-// The file's bytes (capture files are binary).
-inline std::vector<char> readBytes(const std::string &path)
+inline EcgPreprocessState &state() { return monitor().g_ecgPreprocess; }
+
+// n input frames of the current geometry; gen(k, frame) fills frame k.
+inline std::vector<int> frames(int n, const std::function<void(int, int *)> &gen)
 {
-    std::ifstream f(path, std::ios::binary);
-    return std::vector<char>((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const size_t size = size_t(getCurInFrame());
+    std::vector<int> in(size_t(n) * size, 0);
+    for (int k = 0; k < n; ++k) gen(k, &in[size_t(k) * size]);
+    return in;
 }
 
-// Fixture: a log capture for the whole test, the host record cleared, and
-// the library stopped and its test knobs put back afterwards.
+// Word w of output frame k.
+inline int word(const std::vector<int> &out, int k, int w) { return out[size_t(k) * size_t(getCurOutFrame()) + size_t(w)]; }
+
+// Names of lead record i's display filters, "-" for an empty slot.
+inline std::string chain(int i = 0)
+{
+    const SingleLeadBuff &r = state().leadBuffs[i];
+    std::string s;
+    for (int k = 0; k < kChainSlots; ++k) s += std::string(k > 0 ? " | " : "") + (r.dispFilter[k] ? r.dispFilter[k]->name : "-");
+    return s;
+}
+
+// The host's view of the filter choice.
+inline std::string setting()
+{
+    char b[8], l[8], e[8];
+    return getCurFilterSetting(b, l, e) == 0 ? std::string(b) + "," + l + "," + e : "";
+}
+
+// Fixture: a log capture for the whole test, the host record cleared, the
+// dead band 0, and the library stopped and its test knobs put back after.
 class FrontEnd : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        HostRecord::get() = HostRecord{};
-        setSubUv(0);
-    }
+    void SetUp() override { HostRecord::get() = HostRecord{}, setSubUv(0); }
     void TearDown() override
     {
         ecgPreprocessDenit();
@@ -97,18 +99,20 @@ protected:
     }
 
     int start(const PreprocessConf &conf) { return ecgPreprocessInit(&conf); }
+    void clearEvents() { HostRecord::get().events.clear(); }
+    const std::vector<std::string> &events() const { return HostRecord::get().events; }
 
-    // Runs frames (each getCurInFrame() words) and returns the output frames;
-    // output words never written keep the value kUnwritten.
+    // Runs whole input frames and returns the output frames; words never
+    // written keep kUnwritten, and the guard words behind the last frame
+    // must stay untouched.
     static constexpr int kUnwritten = 0x7eadbeef;
     std::vector<int> run(const std::vector<int> &in, int *rc = nullptr)
     {
         const int inSize = getCurInFrame();
-        const int frames = inSize > 0 ? int(in.size()) / inSize : 0;
-        std::vector<int> out(size_t(frames) * size_t(getCurOutFrame()) + 4, kUnwritten);
-        const int r = ecgPreprocessDoPreprocess(frames, in.data(), out.data());
+        const int n = inSize > 0 ? int(in.size()) / inSize : 0;
+        std::vector<int> out(size_t(n) * size_t(getCurOutFrame()) + 4, kUnwritten);
+        const int r = ecgPreprocessDoPreprocess(n, in.data(), out.data());
         if (rc != nullptr) *rc = r;
-        // The words behind the last frame stay untouched.
         for (size_t k = out.size() - 4; k < out.size(); ++k) EXPECT_EQ(out[k], kUnwritten);
         out.resize(out.size() - 4);
         return out;
