@@ -5,6 +5,7 @@
 // history pruning. A bin k is k * 600 / 1024 per minute.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -35,7 +36,7 @@ protected:
         RespConf conf{"resp", nullptr, 1000, nullptr, nullptr, [](int f) { return g_noise.push_back(f), 0; }};
         ASSERT_EQ(newResp(&conf), 0);
         g_noise.clear();
-        s_respCalc.randTime = 9;
+        s_respCalc.randTime = 9;  // its value at start
     }
     void TearDown() override { delResp(); }
     static void fill(double *ring, int64_t *count, int64_t n, const Signal &f)
@@ -50,10 +51,7 @@ protected:
         std::memset(s_resp.rateHistory, 0, sizeof s_resp.rateHistory);
         std::copy(h.begin(), h.end(), s_resp.rateHistory);
     }
-    static int smooth(double r, int32_t n = 3, std::vector<int32_t> P = {100, 110, 120})
-    {
-        return _respDisplayValueCal(&s_resp, P.data(), r, n);
-    }
+    static int smooth(double r, int32_t n = 3, std::vector<int32_t> P = {100, 110, 120}) { return _respDisplayValueCal(&s_resp, P.data(), r, n); }
 };
 
 TEST_F(RespRate, BandWindowAndPeakSearch)
@@ -78,15 +76,12 @@ TEST_F(RespRate, BandWindowAndPeakSearch)
     band(300, bin60);  // numpy B: 31 peaks, bins 60, 48, 71
     EXPECT_EQ(canPeakFind(&s_resp), 31);
     EXPECT_EQ(std::vector<int>(s_respCalc.P, s_respCalc.P + 3), (std::vector<int>{60, 48, 71}));
-    // Two impulses 512 apart: |X| is 2 on even bins, 0 on odd: every even bin 4 .. 258 peaks.
-    double x[1024] = {};
+    double x[1024] = {};  // two impulses 512 apart: |X| 2 on even bins, 0 on odd
     x[0] = x[512] = 1.0;
     int32_t list[kRespMaxPeaks];
-    ASSERT_EQ(_canFrePeakValue(&s_resp, x, list), 128);
-    const std::set<int32_t> bins(list, list + 128);
-    EXPECT_EQ(bins.size(), 128u);
-    EXPECT_EQ(*bins.begin(), 4);
-    EXPECT_EQ(*bins.rbegin(), 258);
+    ASSERT_EQ(_canFrePeakValue(&s_resp, x, list), 128);  // every even bin 4 .. 258
+    EXPECT_EQ(*std::min_element(list, list + 128), 4);
+    EXPECT_EQ(*std::max_element(list, list + 128), 258);
 }
 
 TEST_F(RespRate, RateAndShortWindowReadings)
@@ -130,8 +125,6 @@ TEST_F(RespRate, TimeDomainReadingCountsBreaths)
         {"50 %: peak regularity 0.5", 600, middleBreath(0.5), 17, 0.0, 17},
         {"bin 5: 819 samples, 13 breaths > 10", 1024, period60, 5, 0.0, -1},
         {"within +-20", 600, [](int64_t s) { return period60(s) / 10.0; }, 17, 0.0, -1},
-        {"bin 4", 600, period60, 4, 0.0, -1},
-        {"bin 24", 600, period60, 24, 0.0, -1},
     };
     for (const auto &k : cases) {
         rate(k.n, k.x);
@@ -140,9 +133,6 @@ TEST_F(RespRate, TimeDomainReadingCountsBreaths)
         EXPECT_EQ(s_respCalc.Q[0], k.spectralBin) << k.why;
     }
     rate(600, period60);
-    calTimeDomainRR(&s_resp, 17);
-    EXPECT_EQ(s_respCalc.breathPeak[0], 75);
-    EXPECT_EQ(s_respCalc.breathTrough[2], 165);
     band(300, period60);  // numpy E: band peak 17 goes to the time domain
     calcResp(&s_resp);
     EXPECT_EQ(s_respCalc.P[0], 17);
