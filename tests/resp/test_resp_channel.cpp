@@ -73,10 +73,11 @@ TEST_F(RespChannel, CreationRefusalsAndFilterDelays)
     EXPECT_EQ(newResp(&noName), -1);
     EXPECT_EQ(log.count("[E]{resp}"), 2);
     EXPECT_EQ(log.count("Input parameter exception."), 2);
-    EXPECT_EQ(getSignalFilterDelay(s_resp.disAvg), 500);  // 1000 taps to start with
-    EXPECT_EQ(getSignalFilterDelay(s_resp.disHighPass), 3333);
-    EXPECT_EQ(getSignalFilterDelay(s_resp.bandHighPass), 85);
-    EXPECT_EQ(getSignalFilterDelay(s_resp.rateLowPass), 11);
+    SignalFilter *const filters[] = {s_resp.disAvg, s_resp.disHighPass, s_resp.disLowPass, s_resp.inLowPass,
+                                     s_resp.bandHighPass, s_resp.baseAvg, s_resp.rateLowPass};
+    std::vector<int> delays;
+    for (SignalFilter *f : filters) delays.push_back(getSignalFilterDelay(f));
+    EXPECT_EQ(delays, (std::vector<int>{500, 3333, 150, 150, 85, 40, 11}));  // display average: 1000 taps
     EXPECT_EQ(window(), 1000);
 }
 
@@ -197,22 +198,16 @@ TEST_F(RespChannel, BreathingIsReportedAfterFifteenSecondsOnChangesOnly)
 
 TEST_F(RespChannel, SettersAndResets)
 {
-    EXPECT_EQ(onPatientType(2), 0);
-    EXPECT_EQ(onPatientType(3), -1);
-    EXPECT_EQ(onPatientType(-1), -1);
-    EXPECT_EQ(s_resp.patientType, 2);
-    EXPECT_EQ(onHrChangedResp(72), 0);
-    EXPECT_EQ(s_resp.hr, 72);
+    using V = std::vector<int>;
+    EXPECT_EQ((V{onPatientType(2), onPatientType(3), onPatientType(-1), onHrChangedResp(72)}), (V{0, -1, -1, 0}));
+    EXPECT_EQ((V{s_resp.patientType, s_resp.hr}), (V{2, 72}));  // 3 and -1 keep the type
     s_resp.heartNoiseState = 1;
     EXPECT_EQ(initBeatNoise(), 0);
     EXPECT_EQ(s_resp.heartNoiseState, 0);
     s_resp.heartNoiseState = 1;
     s_resp.curRate = 17;
     EXPECT_EQ(initResp(), 0);  // forgets heart rate, patient type, flag and rate
-    EXPECT_EQ(s_resp.hr, 0);
-    EXPECT_EQ(s_resp.patientType, 0);
-    EXPECT_EQ(s_resp.heartNoiseState, 0);
-    EXPECT_EQ(s_resp.curRate, 0);
+    EXPECT_EQ((V{s_resp.hr, s_resp.patientType, s_resp.heartNoiseState, s_resp.curRate}), V(4, 0));
     EXPECT_EQ(g_events, (Strings{"noise:0@0", "noise:0@0"}));
 }
 
@@ -225,9 +220,8 @@ TEST(RespBandTaps, SymmetricTapsAndStatedGains)
     };
     ASSERT_EQ(kRespBandHighPassLength, 171);
     for (int n = 0; n < 171; ++n) EXPECT_EQ(kRespBandHighPassTaps[n], kRespBandHighPassTaps[170 - n]) << n;
-    EXPECT_EQ(kRespBandHighPassTaps[85], 0.977253372310975);
-    EXPECT_EQ(kRespBandHighPassTaps[0], 0.000352864319534275);
-    EXPECT_EQ(kRespBandHighPassTaps[1], 0.000542851783347392);
+    EXPECT_EQ((std::vector<double>{kRespBandHighPassTaps[85], kRespBandHighPassTaps[0], kRespBandHighPassTaps[1]}),
+              (std::vector<double>{0.977253372310975, 0.000352864319534275, 0.000542851783347392}));
     const double gains[][2] = {{0.0, 0.0613}, {0.1, 0.29}, {0.15, 0.95}, {0.3, 1.0}};
     for (const auto &g : gains) EXPECT_NEAR(gainAt(g[0]), g[1], 1e-9) << g[0];
 }
