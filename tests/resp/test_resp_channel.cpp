@@ -1,22 +1,18 @@
 // Respiration channel: creation, suffocation schedule and threshold, resets
 // on large jumps, the display chain against plain moving averages, the display
-// window by rate, rate reports, setters, the band high-pass taps
-// (tools/design_resp_taps.py), and the channel behind the front end.
+// window by rate, rate reports, setters and the band high-pass taps
+// (tools/design_resp_taps.py).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "records/frames.hpp"
-#include "records/simulator.hpp"
 #include "resp/resp.hpp"
 #include "resp/resp_band_taps.hpp"
 #include "support/log_capture.hpp"
-#include "tessivar/ecg_preprocess.h"
 #include "tessivar/resp.h"
 
 namespace {
@@ -224,50 +220,6 @@ TEST(RespBandTaps, SymmetricTapsAndStatedGains)
               (std::vector<double>{0.977253372310975, 0.000352864319534275, 0.000542851783347392}));
     const double gains[][2] = {{0.0, 0.0613}, {0.1, 0.29}, {0.15, 0.95}, {0.3, 1.0}};
     for (const auto &g : gains) EXPECT_NEAR(gainAt(g[0]), g[1], 1e-9) << g[0];
-}
-
-// Simulated 12-lead frames with respiration through the front end, one
-// second a block; the rate held after each second. Host rate reports land in
-// g_events with the frames before the block.
-std::vector<int> runFrontEnd(double perMinute, double seconds)
-{
-    records::SimOptions o;
-    o.seconds = seconds;
-    o.respRate = perMinute;
-    o.seed = uint32_t(perMinute * 10);
-    const records::Record rec = records::simulate(o).record;
-    const records::FrameLayout layout = records::chooseLayout(rec, {}, "");
-    std::vector<int32_t> frames = records::buildFrames(rec, layout, 1000, 1000, 1000.0, -1);
-    PreprocessConf conf{};
-    conf.fs = conf.lsbMv = 1000;
-    conf.wireType = layout.wireType.c_str();
-    conf.dataType = layout.dataType.c_str();
-    conf.hrLead = conf.respLead = "II";
-    conf.printFunc = [](const char *) {};
-    conf.onRespRate = [](int rate) { onRate(rate); };
-    g_events.clear();
-    std::vector<int> held;
-    EXPECT_EQ(ecgPreprocessInit(&conf), 0);
-    const long words = getCurInFrame();
-    std::vector<int> out(size_t(getCurOutFrame()) * 1000);
-    for (g_sample = 0; (g_sample + 1000) * words <= long(frames.size()); g_sample += 1000) {
-        ecgPreprocessDoPreprocess(1000, frames.data() + g_sample * words, out.data());
-        held.push_back(getCurRespRate());
-    }
-    ecgPreprocessDenit();
-    return held;
-}
-
-TEST(RespFrontEnd, SimulatedBreathingIsReadBack)
-{
-    for (double perMinute : {10.0, 30.0}) {  // time-domain and rate-window readings
-        const std::vector<int> held = runFrontEnd(perMinute, 90.0);
-        ASSERT_EQ(held.size(), 90u);
-        for (size_t s = 60; s < held.size(); ++s) ASSERT_NEAR(held[s], perMinute, 1.0) << perMinute << " at " << s;
-        const auto first = std::find_if(g_events.begin(), g_events.end(), [](auto &e) { return e.rfind("rate:", 0) == 0; });
-        ASSERT_NE(first, g_events.end());
-        EXPECT_GE(std::stol(first->substr(first->find('@') + 1)), 14000);  // the block holding frame 15000
-    }
 }
 
 }  // namespace
