@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
 #include <fstream>
@@ -153,16 +152,13 @@ TEST(SignalQualityScores, CleanSignalReportsOnceScoresSurviveClear)
     s.feed(20000, zero);
     EXPECT_EQ(g_reports, (Reports{{1999, 1999, 0, 0}, {1999, 1999, 1, 0}}));
     ASSERT_EQ(initSignalQuality(s.q), 0);
-    EXPECT_EQ(s.q->sampleCount, 0u);
     g_reports.clear();
-    s.feed(4000, zero);
+    s.feed(4000, zero);  // counting restarts at 0, the unchanged scores are not sent again
+    EXPECT_EQ(s.q->sampleCount, 4000u);
     EXPECT_TRUE(g_reports.empty());
-    SignalQualityConf c = conf(1000);
-    c.callback = nullptr;  // no callback: the stored scores stay -1
-    Scorer silent(c);
-    silent.feed(4000, loud);
-    EXPECT_EQ(silent.q->baseScore, -1.0f);
-    EXPECT_EQ(silent.q->emgScore, -1.0f);
+    s.q->callback = nullptr;  // no callback: the stored scores stay
+    s.feed(4000, loud);
+    EXPECT_EQ(std::make_pair(s.q->baseScore, s.q->emgScore), std::make_pair(0.0f, 0.0f));
 }
 
 TEST(SignalQualityScores, LadderCountingRules)
@@ -223,7 +219,7 @@ std::vector<int16_t> sine(int n, int period, int p2p)
 std::vector<int16_t> zigzag(int n, int h) { return samples(n, [h](int i) { return i % 2 == 0 ? -h : h; }); }
 std::vector<int16_t> triangle(int L)  // turns every L samples, slope 13
 {
-    return samples(1000, [L](int i) { return 13 * (i % (2 * L) < L ? i % (2 * L) : 2 * L - i % (2 * L)); });
+    return samples(1000, [L](int i) { return 13 * std::min(i % (2 * L), 2 * L - i % (2 * L)); });
 }
 
 TEST(SegmentQuality, GradesAndRefusals)
@@ -254,19 +250,13 @@ TEST(SegmentQuality, GradesAndRefusals)
     LogCapture log;
     for (const auto &k : cases)
         EXPECT_EQ(getSegmentQuality(k.x.data(), int32_t(k.x.size()), k.fs, k.scale), k.grade) << k.why;
-    // The simple grader at scale 200: flat below 4, bad above 2000, 99 for bad arguments.
-    for (const auto &[p2p, scale, grade] : std::vector<std::array<int, 3>>{{3, 200, 3}, {4, 200, 0}, {2000, 200, 0},
-                                                                          {2001, 200, 2}, {2001, 0, 99}}) {
-        const auto x = samples(50, [p2p = p2p](int i) { return i < 25 ? -p2p / 2 : p2p - p2p / 2; });
-        EXPECT_EQ(getSegmentQualitySimple(x.data(), 50, 0, scale), grade) << p2p;
-    }
     EXPECT_EQ(getSegmentQuality(nullptr, 100, 100, 200), -1);
     EXPECT_EQ(getSegmentQualitySimple(nullptr, 100, 100, 200), 99);
-    EXPECT_EQ(log.count("[E]{sig_quality}"), 6);
-    EXPECT_EQ(log.count("input error"), 6);
+    EXPECT_EQ(log.count("[E]{sig_quality}"), 5);
+    EXPECT_EQ(log.count("input error"), 5);
 }
 
-TEST(ValidSignal, SplittersAroundABadStretch)
+TEST(ValidSignal, SplitsAroundABadStretch)
 {
     // 30 one-second 1 mV segments at 360 Hz (scale 200, graded 0), seconds
     // 10 to 14 flat (graded 2), 200 samples beyond the last whole segment.
@@ -290,29 +280,14 @@ TEST(ValidSignal, SplittersAroundABadStretch)
     EXPECT_EQ(_getValidSignal(x.data() + 3600, 1800, seg.data(), 1, 360, 200), 1);  // all flat: 0 doubtful >= 0 good
     EXPECT_EQ(seg, (Ints{-1, -1}));
     log.clear();
-    EXPECT_EQ(_getValidSignal(x.data(), 100, seg.data(), 1, 9, 200), -1);  // segments below 10 samples
     EXPECT_EQ(_getValidSignal(x.data(), 100, nullptr, 1, 10, 200), -1);
-    EXPECT_EQ(log.count("[I]{sig_quality}[_getValidSignal]"), 2);
+    EXPECT_EQ(log.count("[I]{sig_quality}[_getValidSignal]"), 1);
 
-    // Simple splitter, fs 100: windows of 200 advanced by 50; samples
-    // 1000-1999 flat. Windows 1000 ... 1800 are flat, the one at 950 is not:
-    // stretches 0 .. 949 + 200 and 1850 .. the end.
-    x = sine(3000, 100, 200);
-    for (int i = 1000; i < 2000; ++i) x[size_t(i)] = 0;
-    seg.assign(6, 77);
-    EXPECT_EQ(_getValidSignalSimple(x.data(), 3000, seg.data(), 3, 100, 200), 0);
-    EXPECT_EQ(seg, (Ints{0, 1149, 1850, 2999, -1, -1}));
-    EXPECT_EQ(_getValidSignalSimple(x.data(), 3000, seg.data(), 0, 100, 200), -1);
-    Scorer s(conf(100));
-    // Lead invalid above a peak-to-peak of 50.
-    const std::vector<int16_t> p50 = {-25, 25, 0}, p51 = {-25, 26, 0}, extreme = {-32768, 32767};
-    EXPECT_EQ(isLeadInvalid(s.q, p50.data(), 3), 0);
-    EXPECT_EQ(isLeadInvalid(s.q, p51.data(), 3), 1);
-    EXPECT_EQ(isLeadInvalid(s.q, extreme.data(), 2), 1);
-    log.clear();
-    EXPECT_EQ(isLeadInvalid(nullptr, p51.data(), 3), -1);
-    EXPECT_EQ(isLeadInvalid(s.q, p51.data(), 0), -1);
-    EXPECT_EQ(log.count(kBadInput), 2);
+    Scorer s(conf(100));  // lead invalid above a peak-to-peak of 50
+    const std::vector<int16_t> p50 = {-25, 25, 0}, p51 = {-25, 26, 0};
+    EXPECT_EQ((std::vector<int>{isLeadInvalid(s.q, p50.data(), 3), isLeadInvalid(s.q, p51.data(), 3),
+                                isLeadInvalid(nullptr, p51.data(), 3), isLeadInvalid(s.q, p51.data(), 0)}),
+              (std::vector<int>{0, 1, -1, -1}));
 }
 
 using Callback = void (*)(SignalQualityDesc);
