@@ -33,18 +33,10 @@ constexpr const char *kBadInput = "Input parameter exception.";
 Reports g_reports;
 const SignalQuality *g_current = nullptr;
 
+void record(const SignalQualityDesc d) { g_reports.push_back({int(g_current->sampleCount), int(d.delay), d.status, d.score}); }
 SignalQualityConf conf(int fs, int windowMs = 0, int stepMs = 0, int saveCpu = 0)
 {
-    SignalQualityConf c{};
-    c.name = "lead";
-    c.fs = fs;
-    c.callback = [](const SignalQualityDesc d) {
-        g_reports.push_back({int(g_current->sampleCount), int(d.delay), d.status, d.score});
-    };
-    c.detectWindowLen = windowMs;
-    c.detectStepLen = stepMs;
-    c.isSaveCpu = saveCpu;
-    return c;
+    return SignalQualityConf{"lead", nullptr, fs, record, windowMs, stepMs, 0, 0, 0, 0, saveCpu};
 }
 
 struct Scorer {
@@ -62,8 +54,7 @@ struct Scorer {
 
 double zero(int) { return 0.0; }
 Signal constant(double c) { return [c](int) { return c; }; }
-// 5000 plus a +-1000 Nyquist alternation: the low-passes see a 5000 step,
-// the high-passes +-1000; both far above their top levels.
+// 5000 plus a +-1000 Nyquist alternation: low-passes see 5000, high-passes +-1000.
 double loud(int n) { return 5000.0 + (n % 2 == 0 ? 1000.0 : -1000.0); }
 
 std::map<std::string, double> reference()
@@ -171,21 +162,17 @@ TEST(SignalQualityScores, LadderCountingRules)
     };
     auto sine97 = [](int amp) { return [amp](int n) { return std::floor(amp * std::sin(2.0 * M_PI * 97.0 * n / 1000.0) + 0.5); }; };
     const struct { const char *why; int windowMs, stepMs, saveCpu, samples; Signal x; Reports expected; } cases[] = {
-        // DC gain 1.03 to 1.05: 900 -> ~930, above level 4 (844), below 5 (1043).
+        // DC gain 1.03 to 1.05: 900 -> ~930, above level 4 (847), below 5 (1043).
         {"base from the levels crossed", 2000, 0, 0, 1999, constant(900), {{1999, 1999, 0, 50}, {1999, 1999, 1, 0}}},
         // Window 2: the first window holds one sample, the next two; emg needs 2 / 4 = 0.
         {"base level needs two samples", 2, 0, 0, 7, constant(5000), {{1, 1, 0, 0}, {1, 1, 1, 100}, {3, 3, 0, 100}}},
-        // Window 8: a level needs 2; an impulse of 200 gives one output of 147.6,
-        // two impulses in a window give two above the top (147.6 and 107.7).
-        {"emg level needs a quarter", 8, 0, 0, 24, impulses({2, 9, 12}),
-         {{7, 7, 0, 0}, {7, 7, 1, 0}, {15, 15, 1, 100}, {23, 23, 1, 0}}},
+        // Window 8, a level needs 2: an impulse of 200 gives one output of 147.6, two give 147.6 and 107.7.
+        {"emg level needs a quarter", 8, 0, 0, 24, impulses({2, 9, 12}), {{7, 7, 0, 0}, {7, 7, 1, 0}, {15, 15, 1, 100}, {23, 23, 1, 0}}},
         // Window 8, step 4: evaluations at 8, 12, 16; the newest sample counts twice.
-        {"sliding: newest counted twice", 8, 4, 0, 24, impulses({11}),
-         {{8, 8, 0, 0}, {8, 8, 1, 0}, {12, 12, 1, 100}, {16, 16, 1, 0}}},
+        {"sliding: newest counted twice", 8, 4, 0, 24, impulses({11}), {{8, 8, 0, 0}, {8, 8, 1, 0}, {12, 12, 1, 100}, {16, 16, 1, 0}}},
         {"sliding: impulse never newest", 8, 4, 0, 24, impulses({9}), {{8, 8, 0, 0}, {8, 8, 1, 0}}},
-        // Window 2000, step 500: +-1000 alternation until 2199 gives ~1000 outputs
-        // above the top level at 2000 and 2500, 600 at 3000, 350 at 3500 (< 500);
-        // base from the window maximum of the 900 stretch.
+        // Window 2000, step 500: alternation until 2199 leaves ~1000 outputs above the top at 2000 and
+        // 2500, 600 at 3000, 350 (< 500) at 3500; base from the window maximum of the 900 stretch.
         {"sliding: big window", 2000, 500, 0, 3500,
          [](int n) { return n >= 2200 ? 0.0 : 900.0 + (n == 0 ? 0.0 : n % 2 ? 1000.0 : -1000.0); },
          {{2000, 2000, 0, 50}, {2000, 2000, 1, 100}, {3500, 2040, 1, 0}}},
@@ -232,11 +219,9 @@ TEST(SegmentQuality, GradesAndRefusals)
         {"p2p 5 is not", samples(360, [](int i) { return i < 100 ? 0 : 5; }), 360, 200, 0},
         {"p2p 1000 doubtful", sine(360, 360, 1000), 360, 200, 1},
         {"p2p 1002 bad", sine(360, 360, 1002), 360, 200, 2},
-        {"saturated", samples(360, [](int i) { return i % 60 < 30 ? 32767 : -32768; }), 360, 200, 2},
         // scale 1000: swings 2h on every sample; mean above 200 bad, above 120 doubtful.
         {"swings 250", zigzag(1000, 125), 1000, 1000, 2},
         {"swings 150", zigzag(1000, 75), 1000, 1000, 1},
-        {"swings 100", zigzag(1000, 50), 1000, 1000, 0},
         {"10 swings are too few", zigzag(13, 125), 1000, 1000, 0},
         {"11 swings", zigzag(14, 125), 1000, 1000, 2},
         // countdown fs / 50 = 20: turning every 20 samples still counts, 21 not.
@@ -349,7 +334,6 @@ TEST_F(Monitor, ReportIsTheFormattedDocument)
                               "{\n\t\t\t\"III\":\t\"emg\"\n\t\t}]\n}");
     flag(onSignalQualityChangedIII, 1, 0);
     ASSERT_EQ(frame(kWire12), report("high", ""));
-    EXPECT_EQ(g_texts.back(), "{\n\t\"level\":\t\"high\",\n\t\"leadStatus\":\t[]\n}");
     EXPECT_EQ(frame(kWire12), "");  // no lead reported: no report
     EXPECT_EQ(calls_, 2);
 }
