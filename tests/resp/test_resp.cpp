@@ -127,6 +127,7 @@ protected:
         std::memset(ch.jumpRing, 0, sizeof ch.jumpRing);
         ch.jumpCount = 0;
         ch.respThr = 18;
+        s_respCalc.randTime = 9;  // its value at start
         RespConf conf{"resp", nullptr, 1000, onRate, nullptr, onNoise};
         ASSERT_EQ(newResp(&conf), 0);
         initResp();
@@ -272,7 +273,6 @@ TEST(RespBandTaps, SymmetricTapsAndStatedGains)
 }
 
 using Signal = std::function<double(int64_t)>;
-std::vector<int> g_noise;
 constexpr double kBin = 600.0 / 1024.0;
 
 double breath18(int64_t s) { return 100.0 * std::sin(2 * M_PI * 0.3 * double(s) / 10.0); }
@@ -281,30 +281,20 @@ double period60(int64_t s) { return 100.0 * std::sin(2 * M_PI * double(s) / 60.0
 // period60 with the breath at window samples 480 .. 509 scaled.
 Signal middleBreath(double scale) { return [scale](int64_t s) { return period60(s) * (s >= 480 && s < 510 ? scale : 1.0); }; }
 
-class RespRate : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        RespConf conf{"resp", nullptr, 1000, nullptr, nullptr, [](int f) { return g_noise.push_back(f), 0; }};
-        ASSERT_EQ(newResp(&conf), 0);
-        g_noise.clear();
-        s_respCalc.randTime = 9;  // its value at start
-    }
-    void TearDown() override { delResp(); }
-    static void fill(double *ring, int64_t *count, int64_t n, const Signal &f)
-    {
-        for (int64_t s = 0; s < n; ++s) ring[s % kRespRingLen] = f(s);
-        *count = n;
-    }
-    static void band(int64_t n, const Signal &f) { fill(s_resp.bandRing, &s_resp.bandCount, n, f); }
-    static void rate(int64_t n, const Signal &f) { fill(s_resp.rateRing, &s_resp.rateCount, n, f); }
-    static void history(std::initializer_list<float> h)
-    {
-        std::memset(s_resp.rateHistory, 0, sizeof s_resp.rateHistory);
-        std::copy(h.begin(), h.end(), s_resp.rateHistory);
-    }
-    static int smooth(double r, int32_t n = 3, std::vector<int32_t> P = {100, 110, 120}) { return _respDisplayValueCal(&s_resp, P.data(), r, n); }
-};
+using RespRate = RespChannel;
+void fill(double *ring, int64_t *count, int64_t n, const Signal &f)
+{
+    for (int64_t s = 0; s < n; ++s) ring[s % kRespRingLen] = f(s);
+    *count = n;
+}
+void band(int64_t n, const Signal &f) { fill(s_resp.bandRing, &s_resp.bandCount, n, f); }
+void rate(int64_t n, const Signal &f) { fill(s_resp.rateRing, &s_resp.rateCount, n, f); }
+void history(std::initializer_list<float> h)
+{
+    std::memset(s_resp.rateHistory, 0, sizeof s_resp.rateHistory);
+    std::copy(h.begin(), h.end(), s_resp.rateHistory);
+}
+int smooth(double r, int32_t n = 3, std::vector<int32_t> P = {100, 110, 120}) { return _respDisplayValueCal(&s_resp, P.data(), r, n); }
 
 TEST_F(RespRate, BandWindowAndPeakSearch)
 {
@@ -394,16 +384,16 @@ TEST_F(RespRate, HeartRateRejectionAndNoiseFlag)
         calcResp(&s_resp);
         EXPECT_FLOAT_EQ(s_resp.rateHistory[0], kept ? float(31 * kBin) : 0.0f) << hr;
     }
-    g_noise.clear();
+    g_events.clear();
     calcResp(&s_resp);  // no heart rate: each of the three strongest peaks lowers the flag
-    EXPECT_EQ(g_noise, (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(g_events, Strings(3, "noise:0@0"));
     // hr 72: bin 122, tolerance 22: three hits raise the flag once, a miss lowers it.
     onHrChangedResp(72);
-    g_noise.clear();
+    g_events.clear();
     for (int p : {100, 144, 122, 130}) _heartNoise(&s_resp, 122, p);
     EXPECT_EQ(s_resp.heartNoiseCount, 3);  // held at 3
     _heartNoise(&s_resp, 122, 99);
-    EXPECT_EQ(g_noise, (std::vector<int>{1, 0}));
+    EXPECT_EQ(g_events, (Strings{"noise:1@0", "noise:0@0"}));
     EXPECT_EQ(s_resp.heartNoiseCount, 0);
     const int32_t tolerance[][2] = {{15, 1},  {16, 6},  {30, 6},  {31, 10}, {40, 10}, {41, 14}, {50, 14}, {51, 16},
                                     {60, 16}, {61, 18}, {70, 18}, {71, 22}, {90, 22}, {91, 26}, {300, 26}, {-5, 1}};
