@@ -206,8 +206,7 @@ TEST_F(RespChannel, StepsReprimeOrResetTheBand)
     EXPECT_GE(s_resp.reportedRate, 1);
     feed(1000, [](long k) { return 70000 + breath(k, 18); });
     EXPECT_LT(s_resp.bandCount, 10);
-    EXPECT_EQ(s_resp.reportedRate, 0);
-    EXPECT_EQ(s_resp.curRate, 0);
+    EXPECT_EQ(std::make_pair(s_resp.reportedRate, s_resp.curRate), std::make_pair(0, 0));
 }
 
 TEST_F(RespChannel, DisplayWindowFollowsTheRate)
@@ -248,8 +247,7 @@ TEST_F(RespChannel, SettersAndResets)
     EXPECT_EQ((V{onPatientType(2), onPatientType(3), onPatientType(-1), onHrChangedResp(72)}), (V{0, -1, -1, 0}));
     EXPECT_EQ((V{s_resp.patientType, s_resp.hr}), (V{2, 72}));  // 3 and -1 keep the type
     s_resp.heartNoiseState = 1;
-    EXPECT_EQ(initBeatNoise(), 0);
-    EXPECT_EQ(s_resp.heartNoiseState, 0);
+    EXPECT_EQ((V{initBeatNoise(), s_resp.heartNoiseState}), (V{0, 0}));
     s_resp.heartNoiseState = 1;
     s_resp.curRate = 17;
     EXPECT_EQ(initResp(), 0);  // forgets heart rate, patient type, flag and rate
@@ -304,9 +302,7 @@ TEST_F(RespRate, BandWindowAndPeakSearch)
     for (const auto &w : windows) {
         band(w.count, [](int64_t s) { return double(s + 1); });
         canPeakFind(&s_resp);
-        EXPECT_EQ(s_resp.bandWindow[0], w.first) << w.count;
-        EXPECT_EQ(s_resp.bandWindow[w.length - 1], w.last) << w.count;
-        EXPECT_EQ(s_resp.bandWindow[w.length], 0.0) << w.count;
+        EXPECT_EQ((Vec{s_resp.bandWindow[0], s_resp.bandWindow[w.length - 1], s_resp.bandWindow[w.length]}), (Vec{w.first, w.last, 0.0})) << w.count;
     }
     band(300, breath18);  // numpy A: 32 peaks, bins 31, 20, 42, amp0/amp1 4.241140
     EXPECT_EQ(canPeakFind(&s_resp), 32);
@@ -319,8 +315,7 @@ TEST_F(RespRate, BandWindowAndPeakSearch)
     x[0] = x[512] = 1.0;
     int32_t list[kRespMaxPeaks];
     ASSERT_EQ(_canFrePeakValue(&s_resp, x, list), 128);  // every even bin 4 .. 258
-    EXPECT_EQ(*std::min_element(list, list + 128), 4);
-    EXPECT_EQ(*std::max_element(list, list + 128), 258);
+    EXPECT_EQ(std::make_pair(*std::min_element(list, list + 128), *std::max_element(list, list + 128)), std::make_pair(4, 258));
 }
 
 TEST_F(RespRate, RateAndShortWindowReadings)
@@ -400,11 +395,9 @@ TEST_F(RespRate, HeartRateRejectionAndNoiseFlag)
     for (const auto &[hr, t] : tolerance) {
         s_resp.hr = hr;
         s_resp.heartNoiseCount = 0;
-        _heartNoise(&s_resp, 100, 100 + t);
-        _heartNoise(&s_resp, 100, 100 - t);
-        EXPECT_EQ(s_resp.heartNoiseCount, 2) << hr;
-        _heartNoise(&s_resp, 100, 100 + t + 1);
-        EXPECT_EQ(s_resp.heartNoiseCount, 0) << hr;
+        std::vector<int> counts;
+        for (int p : {100 + t, 100 - t, 100 + t + 1}) _heartNoise(&s_resp, 100, p), counts.push_back(s_resp.heartNoiseCount);
+        EXPECT_EQ(counts, (std::vector<int>{1, 2, 0})) << hr;
     }
 }
 
@@ -433,9 +426,7 @@ TEST_F(RespRate, SmoothingBranches)
         history(k.h);
         s_resp.curRate = k.held;
         s_resp.rateHoldCount = k.hold;
-        EXPECT_EQ(smooth(k.r), k.out) << k.why;
-        EXPECT_EQ(s_resp.curRate, k.out) << k.why;
-        EXPECT_EQ(s_resp.rateHoldCount, 0) << k.why;
+        EXPECT_EQ((std::vector<int>{smooth(k.r), s_resp.curRate, s_resp.rateHoldCount}), (std::vector<int>{k.out, k.out, 0})) << k.why;
         EXPECT_TRUE(k.hold != 20 || s_resp.rateHistory[1] == 0.0f) << "giving way clears the older entries";
     }
 }
@@ -447,9 +438,8 @@ TEST_F(RespRate, DefaultFirstRateByPatientType)
         initResp();  // back to adult
         ASSERT_EQ(onPatientType(type), 0);
         s_resp.bandCount = 190;
-        EXPECT_EQ(smooth(0.0), expected) << type;
-        EXPECT_EQ(s_resp.curRate, 0);  // shown, not held
-        EXPECT_EQ(s_resp.rateHoldCount, 1);
+        // shown, not held
+        EXPECT_EQ((std::vector<int>{smooth(0.0), s_resp.curRate, s_resp.rateHoldCount}), (std::vector<int>{expected, 0, 1}));
         s_resp.bandCount = 189;
         EXPECT_EQ(smooth(0.0), 0) << type;
     }
@@ -470,10 +460,7 @@ TEST_F(RespRate, HeldRateJittersAndHistoryIsPruned)
         const bool due = s_resp.rateHoldCount > 0 && s_resp.rateHoldCount % s_respCalc.randTime == 0;
         const int out = smooth(0.0, 0);
         if (due && firstJitter < 0) firstJitter = call;
-        if (due) {
-            shown.insert(out);
-            periods.insert(s_respCalc.randTime);
-        }
+        if (due) shown.insert(out), periods.insert(s_respCalc.randTime);
         ASSERT_TRUE(due || out == 0) << call;
         ASSERT_EQ(s_resp.curRate, 18);
     }
