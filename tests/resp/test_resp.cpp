@@ -131,10 +131,7 @@ protected:
         g_sample = 0;
     }
     void TearDown() override { delResp(); s_respChain.respThr = 18; }
-    static void feed(long n, const Input &f)
-    {
-        for (long i = 0; i < n; ++i) processResp(f(g_sample++));
-    }
+    static void feed(long n, const Input &f) { for (long i = 0; i < n; ++i) processResp(f(g_sample++)); }
 };
 
 TEST_F(RespChannel, CreationRefusalsAndFilterDelays)
@@ -143,8 +140,7 @@ TEST_F(RespChannel, CreationRefusalsAndFilterDelays)
     EXPECT_EQ(newResp(nullptr), -1);
     RespConf noName{nullptr, nullptr, 1000, onRate, nullptr, onNoise};
     EXPECT_EQ(newResp(&noName), -1);
-    EXPECT_EQ(log.count("[E]{resp}"), 2);
-    EXPECT_EQ(log.count("Input parameter exception."), 2);
+    EXPECT_EQ(std::make_pair(log.count("[E]{resp}"), log.count("Input parameter exception.")), std::make_pair(2, 2));
     SignalFilter *const filters[] = {s_resp.disAvg, s_resp.disHighPass, s_resp.disLowPass, s_resp.inLowPass,
                                      s_resp.bandHighPass, s_resp.baseAvg, s_resp.rateLowPass};
     std::vector<int> delays;
@@ -176,11 +172,9 @@ TEST_F(RespChannel, SuffocationSchedule)
     LogCapture log;
     SetUp();
     feed(6000, constant(0));
-    EXPECT_EQ(log.count("[T]{resp}"), 1);
-    EXPECT_EQ(log.count("stifle std:0.000000"), 1);
+    EXPECT_EQ(std::make_pair(log.count("[T]{resp}"), log.count("stifle std:0.000000")), std::make_pair(1, 1));
     EXPECT_EQ(onRespSuffocationThr(0), 0);  // 0 disables it, and outlives a new channel
-    EXPECT_TRUE(log.contains("[W]{resp}[onRespSuffocationThr]"));
-    EXPECT_TRUE(log.contains("Resp Suffocation threshold:0"));
+    EXPECT_TRUE(log.contains("[W]{resp}[onRespSuffocationThr]") && log.contains("Resp Suffocation threshold:0"));
     RespConf conf{"resp", nullptr, 1000, onRate, nullptr, onNoise};
     ASSERT_EQ(newResp(&conf), 0);
     g_events.clear();
@@ -191,15 +185,12 @@ TEST_F(RespChannel, SuffocationSchedule)
 
 TEST_F(RespChannel, StepsReprimeOrResetTheBand)
 {
-    // The 300-sample input low-pass turns a step S into decimated jumps of
-    // S / 3: 20000 gives 6667 (re-prime, the band goes on), 50000 gives
-    // 16667 (above 10000: the channel restarts).
+    // The 300-sample input low-pass turns a step S into decimated jumps of S / 3: 20000 gives 6667
+    // (re-prime, the band goes on), 50000 gives 16667 (above 10000: the channel restarts).
     feed(30000, [](long k) { return breath(k, 18); });
-    EXPECT_EQ(s_resp.bandCount, 300);
-    EXPECT_GE(s_resp.reportedRate, 1);
+    EXPECT_EQ(std::make_pair(s_resp.bandCount, s_resp.reportedRate >= 1), std::make_pair(int64_t(300), true));
     feed(1000, [](long k) { return 20000 + breath(k, 18); });
-    EXPECT_EQ(s_resp.bandCount, 310);
-    EXPECT_GE(s_resp.reportedRate, 1);
+    EXPECT_EQ(std::make_pair(s_resp.bandCount, s_resp.reportedRate >= 1), std::make_pair(int64_t(310), true));
     feed(1000, [](long k) { return 70000 + breath(k, 18); });
     EXPECT_LT(s_resp.bandCount, 10);
     EXPECT_EQ(std::make_pair(s_resp.reportedRate, s_resp.curRate), std::make_pair(0, 0));
@@ -211,8 +202,7 @@ TEST_F(RespChannel, DisplayWindowFollowsTheRate)
     const struct { int rate, window, changes; } steps[] = {{40, 1000, 0}, {41, 500, 1}, {80, 500, 1}, {81, 300, 2}, {40, 1000, 3}};
     for (const auto &s : steps) {
         updateDisplayFilter(&s_resp, s.rate);
-        EXPECT_EQ(window(), s.window) << s.rate;
-        EXPECT_EQ(getSignalFilterDelay(s_resp.disAvg), s.window / 2) << s.rate;
+        EXPECT_EQ(std::make_pair(window(), getSignalFilterDelay(s_resp.disAvg)), std::make_pair(s.window, s.window / 2)) << s.rate;
         EXPECT_EQ(log.count("change display window to:"), s.changes) << s.rate;
     }
     EXPECT_EQ(log.count("[W]{resp}[updateDisplayFilter]"), 3);
