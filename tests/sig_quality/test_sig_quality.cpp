@@ -31,10 +31,7 @@ Reports g_reports;
 const SignalQuality *g_current = nullptr;
 
 void record(const SignalQualityDesc d) { g_reports.push_back({int(g_current->sampleCount), int(d.delay), d.status, d.score}); }
-SignalQualityConf conf(int fs, int windowMs = 0, int stepMs = 0, int saveCpu = 0)
-{
-    return SignalQualityConf{"lead", nullptr, fs, record, windowMs, stepMs, 0, 0, 0, 0, saveCpu};
-}
+SignalQualityConf conf(int fs, int windowMs = 0, int stepMs = 0, int eco = 0) { return {"lead", nullptr, fs, record, windowMs, stepMs, 0, 0, 0, 0, eco}; }
 
 struct Scorer {
     explicit Scorer(const SignalQualityConf &c) : q(newSignalQuality(&c)) { g_reports.clear(); }
@@ -265,26 +262,12 @@ TEST(ValidSignal, SplitsAroundABadStretch)
 using Callback = void (*)(SignalQualityDesc);
 std::vector<std::string> g_texts;
 
-int collect(void *user, const char *text)
-{
-    *static_cast<int *>(user) += 1;
-    g_texts.emplace_back(text);
-    return 0;
-}
+int collect(void *user, const char *text) { return *static_cast<int *>(user) += 1, g_texts.emplace_back(text), 0; }
 
 // The report without cJSON's layout (its texts hold no blanks).
-std::string compact(const std::string &text)
-{
-    std::string out;
-    for (char c : text)
-        if (c != ' ' && c != '\n' && c != '\t') out += c;
-    return out;
-}
+std::string compact(std::string t) { return t.erase(std::remove_if(t.begin(), t.end(), ::isspace), t.end()), t; }
 
-std::string report(const std::string &level, const std::string &leads)
-{
-    return R"({"level":")" + level + R"(","leadStatus":[)" + leads + "]}";
-}
+std::string report(const std::string &level, const std::string &leads) { return R"({"level":")" + level + R"(","leadStatus":[)" + leads + "]}"; }
 
 enum Wire { kWire1 = 1, kWire3 = 2, kWire5 = 3, kWire12 = 8, kWire15 = 11, kWire18 = 14 };
 
