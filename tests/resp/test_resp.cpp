@@ -119,10 +119,8 @@ protected:
     {
         // The decimation state lives outside the instance: start it afresh.
         RespChain &ch = s_respChain;
-        ch.decimationCount = ch.prevValue = ch.reprime = 0;
+        ch.decimationCount = ch.prevValue = ch.reprime = 0, ch.jumpCount = 0, ch.respThr = 18;
         std::memset(ch.jumpRing, 0, sizeof ch.jumpRing);
-        ch.jumpCount = 0;
-        ch.respThr = 18;
         s_respCalc.randTime = 9;  // its value at start
         RespConf conf{"resp", nullptr, 1000, onRate, nullptr, onNoise};
         ASSERT_EQ(newResp(&conf), 0);
@@ -130,7 +128,7 @@ protected:
         g_events.clear();
         g_sample = 0;
     }
-    void TearDown() override { delResp(); s_respChain.respThr = 18; }
+    void TearDown() override { delResp(), s_respChain.respThr = 18; }
     static void feed(long n, const Input &f) { for (long i = 0; i < n; ++i) processResp(f(g_sample++)); }
 };
 
@@ -234,8 +232,7 @@ TEST_F(RespChannel, SettersAndResets)
     EXPECT_EQ((V{s_resp.patientType, s_resp.hr}), (V{2, 72}));  // 3 and -1 keep the type
     s_resp.heartNoiseState = 1;
     EXPECT_EQ((V{initBeatNoise(), s_resp.heartNoiseState}), (V{0, 0}));
-    s_resp.heartNoiseState = 1;
-    s_resp.curRate = 17;
+    s_resp.heartNoiseState = 1, s_resp.curRate = 17;
     EXPECT_EQ(initResp(), 0);  // forgets heart rate, patient type, flag and rate
     EXPECT_EQ((V{s_resp.hr, s_resp.patientType, s_resp.heartNoiseState, s_resp.curRate}), V(4, 0));
     EXPECT_EQ(g_events, (Strings{"noise:0@0", "noise:0@0"}));
@@ -243,8 +240,7 @@ TEST_F(RespChannel, SettersAndResets)
 
 TEST(RespBandTaps, SymmetricTapsAndStatedGains)
 {
-    auto gainAt = [](double hz) {
-        std::complex<double> sum = 0.0;
+    auto gainAt = [](double hz, std::complex<double> sum = 0.0) {
         for (int n = 0; n < 171; ++n) sum += kRespBandHighPassTaps[n] * std::polar(1.0, -2.0 * M_PI * hz / 10.0 * n);
         return std::abs(sum);
     };
@@ -266,18 +262,10 @@ double period60(int64_t s) { return 100.0 * std::sin(2 * M_PI * double(s) / 60.0
 Signal middleBreath(double scale) { return [scale](int64_t s) { return period60(s) * (s >= 480 && s < 510 ? scale : 1.0); }; }
 
 using RespRate = RespChannel;
-void fill(double *ring, int64_t *count, int64_t n, const Signal &f)
-{
-    for (int64_t s = 0; s < n; ++s) ring[s % kRespRingLen] = f(s);
-    *count = n;
-}
+void fill(double *ring, int64_t *count, int64_t n, const Signal &f) { for (*count = 0; *count < n; ++*count) ring[*count % kRespRingLen] = f(*count); }
 void band(int64_t n, const Signal &f) { fill(s_resp.bandRing, &s_resp.bandCount, n, f); }
 void rate(int64_t n, const Signal &f) { fill(s_resp.rateRing, &s_resp.rateCount, n, f); }
-void history(std::initializer_list<float> h)
-{
-    std::memset(s_resp.rateHistory, 0, sizeof s_resp.rateHistory);
-    std::copy(h.begin(), h.end(), s_resp.rateHistory);
-}
+void history(std::initializer_list<float> h) { std::fill_n(std::copy(h.begin(), h.end(), s_resp.rateHistory), 10 - h.size(), 0.0f); }
 int smooth(double r, int32_t n = 3, std::vector<int32_t> P = {100, 110, 120}) { return _respDisplayValueCal(&s_resp, P.data(), r, n); }
 
 TEST_F(RespRate, BandWindowAndPeakSearch)
@@ -379,8 +367,7 @@ TEST_F(RespRate, HeartRateRejectionAndNoiseFlag)
     const int32_t tolerance[][2] = {{15, 1},  {16, 6},  {30, 6},  {31, 10}, {40, 10}, {41, 14}, {50, 14}, {51, 16},
                                     {60, 16}, {61, 18}, {70, 18}, {71, 22}, {90, 22}, {91, 26}, {300, 26}, {-5, 1}};
     for (const auto &[hr, t] : tolerance) {
-        s_resp.hr = hr;
-        s_resp.heartNoiseCount = 0;
+        s_resp.hr = hr, s_resp.heartNoiseCount = 0;
         std::vector<int> counts;
         for (int p : {100 + t, 100 - t, 100 + t + 1}) _heartNoise(&s_resp, 100, p), counts.push_back(s_resp.heartNoiseCount);
         EXPECT_EQ(counts, (std::vector<int>{1, 2, 0})) << hr;
@@ -410,8 +397,7 @@ TEST_F(RespRate, SmoothingBranches)
     };
     for (const auto &k : cases) {
         history(k.h);
-        s_resp.curRate = k.held;
-        s_resp.rateHoldCount = k.hold;
+        s_resp.curRate = k.held, s_resp.rateHoldCount = k.hold;
         EXPECT_EQ((std::vector<int>{smooth(k.r), s_resp.curRate, s_resp.rateHoldCount}), (std::vector<int>{k.out, k.out, 0})) << k.why;
         EXPECT_TRUE(k.hold != 20 || s_resp.rateHistory[1] == 0.0f) << "giving way clears the older entries";
     }
@@ -431,8 +417,7 @@ TEST_F(RespRate, DefaultFirstRateByPatientType)
     }
     EXPECT_EQ(smooth(0.0, 3, {40, 45, 50}), 26);  // within 5 of 25: bin 45 (26.37) nearer than 40 (23.44)
     EXPECT_EQ(s_resp.curRate, 26);
-    s_resp.curRate = 0;
-    s_resp.bandCount = 500;
+    s_resp.curRate = 0, s_resp.bandCount = 500;
     EXPECT_EQ(smooth(0.0, 2), 0);  // fewer than three peaks
 }
 
