@@ -343,15 +343,14 @@ TEST_F(RespRate, TimeDomainReadingCountsBreaths)
 
 TEST_F(RespRate, HeartRateRejectionAndNoiseFlag)
 {
-    band(300, breath18);
-    rate(300, breath18);
-    s_resp.curRate = 12;
-    // The reading 18.16 lies within 2 of 17, 18, 20 (rejected), not of 16, 21 or 0 (none).
-    for (const auto &[hr, kept] : std::vector<std::pair<int, bool>>{{18, 0}, {20, 0}, {17, 0}, {21, 1}, {16, 1}, {0, 1}}) {
-        history({});
-        onHrChangedResp(hr);
+    // Readings 18.16 (numpy A) and exactly 10 (time domain) are dropped within 2 of the heart rate (0: none).
+    const float a = float(31 * kBin);
+    const struct { Signal x; int hr; float shown; } cases[] = {{period60, 12, 0}, {period60, 13, 10}, {breath18, 18, 0},
+        {breath18, 20, 0}, {breath18, 17, 0}, {breath18, 21, a}, {breath18, 16, a}, {breath18, 0, a}};
+    for (const auto &k : cases) {
+        band(300, k.x), rate(600, k.x), history({}), onHrChangedResp(k.hr);
         calcResp(&s_resp);
-        EXPECT_FLOAT_EQ(s_resp.rateHistory[0], kept ? float(31 * kBin) : 0.0f) << hr;
+        EXPECT_FLOAT_EQ(s_resp.rateHistory[0], k.shown) << k.hr;
     }
     g_events.clear();
     calcResp(&s_resp);  // no heart rate: each of the three strongest peaks lowers the flag
