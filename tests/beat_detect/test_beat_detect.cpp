@@ -1,5 +1,5 @@
-// Beat detector facade: handle head, dispatch by method, debug streams,
-// offline detection and the refusals.
+// Beat detector facade: handle header, dispatch by method, refusals,
+// debug streams and offline detection over a whole array.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "beat_detect/synthetic_ecg.hpp"
-#include "support/temp_dir.hpp"
 #include "support/log_capture.hpp"
+#include "support/temp_dir.hpp"
 #include "tessivar/beat_detect.h"
 #include "tessivar/corvane.h"
 #include "tessivar/eplimited.h"
@@ -29,48 +29,43 @@ std::vector<std::string> lines(const std::string &path)
     return out;
 }
 
-// Twenty seconds of a clean rhythm, R peaks every 1000 samples from 500.
+// R peaks every 1000 samples from 500.
 std::vector<int16_t> cleanRhythm(size_t n = 20000)
 {
-    return tessivar::test::toInt16(tessivar::test::beatsAt(1000, n, tessivar::test::regularPeaks(500, 1000, n),
-                                                           tessivar::test::normalBeat()));
+    using namespace tessivar::test;
+    return toInt16(beatsAt(1000, n, regularPeaks(500, 1000, n), normalBeat()));
 }
 
-TEST(BeatDetect, HeadDefaultsAndDerivedLengths)
+TEST(BeatDetect, HeaderDefaultsAndRRLengths)
 {
-    LogCapture log;
-    const BeatDetectConf c = {"hr", nullptr, 1000, 0, 0, 0, 0};
-    BeatDetect *h = newBeatDetect(&c);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->maxHR, 300);
-    EXPECT_EQ(h->minHR, 30);
-    EXPECT_EQ(h->maxRRLen, 2000);
-    EXPECT_EQ(h->minRRLen, 200);
-    EXPECT_EQ(h->inFile, nullptr);
-    EXPECT_TRUE(log.contains("{beat detect}"));
-    EXPECT_EQ(delBeatDetect(&h), 0);
-    EXPECT_EQ(h, nullptr);
-
-    // Given limits: round(250 * 60 / 45) = 333, round(250 * 60 / 180) = 83.
-    const BeatDetectConf d = {"x", nullptr, 250, 1, 3, 180, 45};
-    h = newBeatDetect(&d);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(h->maxRRLen, 333);
-    EXPECT_EQ(h->minRRLen, 83);
-    EXPECT_EQ(h->method, 3);
-    EXPECT_EQ(h->mode, 1);
-    EXPECT_EQ(delBeatDetect(&h), 0);
-
-    // A 300-character name is cut to 255.
+    struct Case {
+        BeatDetectConf conf;
+        int32_t maxHR, minHR, maxRRLen, minRRLen;
+    } cases[] = {
+        {{"hr", nullptr, 1000, 0, 0, 0, 0}, 300, 30, 2000, 200},      // defaults: 60000/30, 60000/300
+        {{"x", nullptr, 250, 1, 3, 180, 45}, 180, 45, 333, 83},       // round(15000/45 = 333.3), round(83.3)
+        {{"y", nullptr, 360, 0, 1, -5, -1}, 300, 30, 720, 72},        // below 1 means the default
+    };
+    for (const Case &c : cases) {
+        BeatDetect *h = newBeatDetect(&c.conf);
+        ASSERT_NE(h, nullptr) << c.conf.name;
+        EXPECT_EQ(h->maxHR, c.maxHR);
+        EXPECT_EQ(h->minHR, c.minHR);
+        EXPECT_EQ(h->maxRRLen, c.maxRRLen);
+        EXPECT_EQ(h->minRRLen, c.minRRLen);
+        EXPECT_EQ(h->method, c.conf.method);
+        EXPECT_EQ(h->dataPath, nullptr);
+        EXPECT_EQ(delBeatDetect(&h), 0);
+        EXPECT_EQ(h, nullptr);
+    }
     const std::string longName(300, 'n');
-    const BeatDetectConf e = {longName.c_str(), nullptr, 1000, 0, 0, 0, 0};
-    h = newBeatDetect(&e);
-    ASSERT_NE(h, nullptr);
+    const BeatDetectConf c = {longName.c_str(), nullptr, 1000, 0, 0, 0, 0};
+    BeatDetect *h = newBeatDetect(&c);
     EXPECT_EQ(std::string(h->name), std::string(255, 'n'));
-    EXPECT_EQ(delBeatDetect(&h), 0);
+    delBeatDetect(&h);
 }
 
-TEST(BeatDetect, NullArgumentsAreRefused)
+TEST(BeatDetect, NullArgumentsAreRefusedWithAnErrorLine)
 {
     LogCapture log;
     EXPECT_EQ(newBeatDetect(nullptr), nullptr);
@@ -83,32 +78,27 @@ TEST(BeatDetect, NullArgumentsAreRefused)
     EXPECT_EQ(setBeatDetectMode(nullptr, 1), -1);
     uint8_t noise = 7;
     EXPECT_EQ(realtimeDetectBeat(nullptr, 100, &noise), -1);
-    EXPECT_EQ(noise, 7);  // untouched
+    EXPECT_EQ(noise, 7);
     EXPECT_EQ(BT_setMinAdultQRSThr(nullptr, 100, 10), 0);
-    int32_t pos[4];
-    const int16_t x[4] = {};
-    EXPECT_EQ(findRPeak(nullptr, x, 4, pos, 4), -1);
-    EXPECT_EQ(log.count("Input parameter exception."), 8);
-
+    EXPECT_EQ(log.count("Input parameter exception."), 7);
     const BeatDetectConf c = {"hr", nullptr, 1000, 0, 0, 0, 0};
     BeatDetect *h = newBeatDetect(&c);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(findRPeak(h, nullptr, 4, pos, 4), -1);
-    EXPECT_EQ(findRPeak(h, x, 4, nullptr, 4), -1);
-    EXPECT_EQ(findRPeak(h, x, 0, pos, 4), -1);
-    EXPECT_EQ(findRPeak(h, x, 4, pos, 0), -1);
-    // A configuration the limited-resource detector cannot hold.
-    const BeatDetectConf fast = {"hr", nullptr, 2000, 0, 0, 0, 0};
-    EXPECT_EQ(newBeatDetect(&fast), nullptr);
+    int32_t pos[4];
+    const int16_t x[4] = {};
+    const struct {
+        BeatDetect *h;
+        const int16_t *x;
+        int32_t n;
+        int32_t *pos;
+        int32_t cap;
+    } bad[] = {{nullptr, x, 4, pos, 4}, {h, nullptr, 4, pos, 4}, {h, x, 4, nullptr, 4}, {h, x, 0, pos, 4}, {h, x, 4, pos, 0}};
+    for (const auto &b : bad) EXPECT_EQ(findRPeak(b.h, b.x, b.n, b.pos, b.cap), -1);
+    EXPECT_EQ(log.count("Input parameter exception."), 12);
     delBeatDetect(&h);
-    set_real_time_count(5);
-    set_save_flag(1);
 }
 
-TEST(BeatDetect, MethodsDispatchAndTheirNoBeatResults)
+TEST(BeatDetect, EveryMethodFindsTheRhythmAndAnswersItsNoBeatValue)
 {
-    // Every method finds the rhythm; the no-beat answers are 0 for methods
-    // 0 and 2 and -1 for 1 and kt.
     const std::vector<int16_t> x = cleanRhythm();
     for (int32_t method : {0, 1, 2, 3, -5}) {
         const BeatDetectConf c = {"m", nullptr, 1000, 0, method, 0, 0};
@@ -121,32 +111,24 @@ TEST(BeatDetect, MethodsDispatchAndTheirNoBeatResults)
             uint8_t noise = 9;
             const int32_t r = realtimeDetectBeat(h, v, &noise);
             EXPECT_EQ(noise, 0);
-            if (r > 0)
-                ++beats;
-            else if (r != (method == 0 || method == 2 ? 0 : -1))
-                ++others;
+            beats += r > 0;
+            others += r <= 0 && r != (method == 0 || method == 2 ? 0 : -1);
         }
         EXPECT_EQ(others, 0) << method;
         EXPECT_GE(beats, 10) << method;
-        // The thresholds reach only a method-0 detector.
-        EXPECT_EQ(BT_setMinAdultQRSThr(h, 10, 10), 0);
         EXPECT_EQ(delBeatDetect(&h), 0);
     }
 }
 
-TEST(BeatDetect, EveryMethodRefusesAHandleOfAnother)
+TEST(BeatDetect, EveryMethodRefusesNullAndForeignHandles)
 {
-    // Each method's state is laid out differently: its own entry points
-    // refuse a null handle or one made for another method (-1 and an error
-    // line) and never read it as their own.
     struct Family {
         int32_t method;
         int (*destroy)(BeatDetect **);
         int (*init)(BeatDetect *);
         int (*setMode)(BeatDetect *, int32_t);
         int32_t (*detect)(BeatDetect *, int32_t);
-    };
-    const Family families[] = {
+    } families[] = {
         {0, delEplimitedBeatDetect, initEplimitedBeatDetect, setEplimitedBeatDetectMode, detectEplimitedBeat},
         {1, delCorvaneBeatDetect, initCorvaneBeatDetect, setCorvaneBeatDetectMode, detectCorvaneBeat},
         {2, delOrinBeatDetect, initOrinBeatDetect, setOrinBeatDetectMode, detectOrinBeat},
@@ -159,18 +141,16 @@ TEST(BeatDetect, EveryMethodRefusesAHandleOfAnother)
         EXPECT_EQ(f.detect(nullptr, 1), -1) << f.method;
         EXPECT_EQ(f.destroy(&none), -1) << f.method;
         for (int32_t other : {0, 1, 2, 3, -7}) {
-            const bool same = other == f.method || (f.method == 3 && other == -7);
-            if (same) continue;
+            if (other == f.method || (f.method == 3 && other == -7)) continue;
             const BeatDetectConf c = {"other", nullptr, 1000, 0, other, 0, 0};
             BeatDetect *h = newBeatDetect(&c);
-            ASSERT_NE(h, nullptr) << other;
+            ASSERT_NE(h, nullptr);
             log.clear();
             EXPECT_EQ(f.init(h), -1) << f.method << " given " << other;
             EXPECT_EQ(f.setMode(h, 1), -1) << f.method << " given " << other;
             EXPECT_EQ(f.detect(h, 100), -1) << f.method << " given " << other;
             EXPECT_EQ(f.destroy(&h), -1) << f.method << " given " << other;
             EXPECT_EQ(log.count("[E]"), 4) << f.method << " given " << other;
-            ASSERT_NE(h, nullptr);
             if (f.method == 0) {
                 EXPECT_EQ(EP_setMinAdultQRSThr(h, 1, 1), -1) << other;
             }
@@ -179,124 +159,67 @@ TEST(BeatDetect, EveryMethodRefusesAHandleOfAnother)
     }
 }
 
-TEST(BeatDetect, DebugStreamsInTheDataPath)
+TEST(BeatDetect, DebugStreamsAndTheirRestart)
 {
     TempDir dir;
     const BeatDetectConf c = {"hr", dir.path().c_str(), 1000, 0, 0, 0, 0};
     BeatDetect *h = newBeatDetect(&c);
-    ASSERT_NE(h, nullptr);
     EXPECT_EQ(std::string(h->dataPath), dir.path());
-    initBeatDetect(h);
     const std::vector<int16_t> x = cleanRhythm(12000);
-    std::vector<int32_t> results;
+    std::vector<std::string> results;
     uint8_t noise = 0;
-    for (int16_t v : x) {
-        const int32_t r = realtimeDetectBeat(h, v, &noise);
-        if (r > 0) results.push_back(r);
-    }
+    for (int16_t v : x)
+        if (const int32_t r = realtimeDetectBeat(h, v, &noise); r > 0) results.push_back(std::to_string(r));
     ASSERT_FALSE(results.empty());
-    // One input line per sample, one output line per beat.
     const std::vector<std::string> in = lines(dir.file("in.csv"));
-    ASSERT_EQ(in.size(), x.size());
+    ASSERT_EQ(in.size(), x.size());  // one line per sample, one out line per beat
     EXPECT_EQ(in[500], std::to_string(x[500]));
-    const std::vector<std::string> out = lines(dir.file("out.csv"));
-    ASSERT_EQ(out.size(), results.size());
-    for (size_t i = 0; i < out.size(); ++i) EXPECT_EQ(out[i], std::to_string(results[i]));
-    // The detector's own streams: a header, the zero sample its restart
-    // runs through, and one line per sample.
-    const std::vector<std::string> r = lines(dir.file("r_detect.csv"));
-    ASSERT_EQ(r.size(), x.size() + 2);
-    EXPECT_EQ(r[0], "datum,fdatum,aPeak,newPeak,qpkcnt,det_thresh,rsetCount,qmean,nmean");
-    EXPECT_GE(lines(dir.file("peak_ind.csv")).size(), x.size());
-    for (const char *empty : {"qrs_onset.csv", "qrs_offset.csv", "valley_ind.csv"}) {
-        EXPECT_TRUE(fs::exists(dir.file(empty)));
-        EXPECT_EQ(fs::file_size(dir.file(empty)), 0u);
-    }
-    // A restart truncates the facade's streams.
-    initBeatDetect(h);
+    EXPECT_EQ(lines(dir.file("out.csv")), results);
+    EXPECT_TRUE(fs::exists(dir.file("beat_detect.conf")));
+    initBeatDetect(h);  // a restart truncates
     realtimeDetectBeat(h, 5, &noise);
     EXPECT_EQ(lines(dir.file("in.csv")), std::vector<std::string>{"5"});
     EXPECT_TRUE(lines(dir.file("out.csv")).empty());
-    EXPECT_EQ(delBeatDetect(&h), 0);
-}
-
-TEST(BeatDetect, EmptyDataPathMeansTheCurrentFolder)
-{
-    TempDir dir;
+    delBeatDetect(&h);
+    // An empty path means the current folder.
     const fs::path before = fs::current_path();
-    fs::current_path(dir.path());
-    const BeatDetectConf c = {"hr", "", 1000, 0, 0, 0, 0};
-    BeatDetect *h = newBeatDetect(&c);
-    ASSERT_NE(h, nullptr);
+    fs::current_path(dir.path() + "/..");
+    TempDir here;
+    fs::current_path(here.path());
+    const BeatDetectConf e = {"hr", "", 1000, 0, 0, 0, 0};
+    h = newBeatDetect(&e);
     EXPECT_STREQ(h->dataPath, ".");
-    uint8_t noise = 0;
     realtimeDetectBeat(h, 1, &noise);
-    EXPECT_EQ(delBeatDetect(&h), 0);
+    delBeatDetect(&h);
     fs::current_path(before);
-    EXPECT_EQ(lines(dir.file("in.csv")), std::vector<std::string>{"1"});
-    EXPECT_TRUE(fs::exists(dir.file("out.csv")));
-    EXPECT_TRUE(fs::exists(dir.file("r_detect.csv")));
+    EXPECT_EQ(lines(here.file("in.csv")), std::vector<std::string>{"1"});
+    EXPECT_TRUE(fs::exists(here.file("beat_detect.conf")));
 }
 
 TEST(BeatDetect, FindRPeakOverAWholeArray)
 {
-    const BeatDetectConf c = {"off", nullptr, 1000, 0, 0, 0, 0};
-    BeatDetect *h = newBeatDetect(&c);
-    ASSERT_NE(h, nullptr);
-    // Beats from the ninth second on (learning comes first), including the
-    // last one at 19500, confirmed by the 3 * fs repeats of the last sample.
-    const std::vector<int16_t> x = cleanRhythm(20000);
-    std::vector<int32_t> pos(64, -1);
-    const int32_t n = findRPeak(h, x.data(), int32_t(x.size()), pos.data(), int32_t(pos.size()));
-    ASSERT_EQ(n, 12);
-    for (int32_t i = 0; i < n; ++i) EXPECT_NEAR(pos[size_t(i)], 8500 + 1000 * i, 20) << i;
-    // A second call starts again from a clean state: the same beats.
-    std::vector<int32_t> again(64, -1);
-    EXPECT_EQ(findRPeak(h, x.data(), int32_t(x.size()), again.data(), int32_t(again.size())), 12);
-    EXPECT_EQ(std::vector<int32_t>(again.begin(), again.begin() + 12), std::vector<int32_t>(pos.begin(), pos.begin() + 12));
-    // Capacity exactly the number found before the end: full, -2, and the
-    // stored positions stay.
-    std::vector<int32_t> five(5, -1);
-    EXPECT_EQ(findRPeak(h, x.data(), int32_t(x.size()), five.data(), 5), -2);
-    EXPECT_EQ(five, std::vector<int32_t>(pos.begin(), pos.begin() + 5));
-    // Nothing to find.
-    const std::vector<int16_t> flat(20000, 0);
-    EXPECT_EQ(findRPeak(h, flat.data(), int32_t(flat.size()), pos.data(), 64), 0);
-    EXPECT_EQ(delBeatDetect(&h), 0);
-    // The Orin detector runs in real time over the array too.
-    const BeatDetectConf orin = {"off", nullptr, 1000, 0, 2, 0, 0};
-    h = newBeatDetect(&orin);
-    EXPECT_GT(findRPeak(h, x.data(), int32_t(x.size()), pos.data(), 64), 0);
-    EXPECT_EQ(delBeatDetect(&h), 0);
-
-    // The kt detector has no offline detection: it finds nothing.
-    const BeatDetectConf kt = {"off", nullptr, 1000, 0, 3, 0, 0};
-    h = newBeatDetect(&kt);
-    ASSERT_NE(h, nullptr);
-    EXPECT_EQ(findRPeak(h, x.data(), int32_t(x.size()), pos.data(), 64), 0);
-    EXPECT_EQ(delBeatDetect(&h), 0);
-}
-
-TEST(BeatDetect, FindRPeakWritesItsArraysOnlyWithADataPath)
-{
     TempDir dir;
     const BeatDetectConf c = {"off", dir.path().c_str(), 1000, 0, 0, 0, 0};
     BeatDetect *h = newBeatDetect(&c);
-    ASSERT_NE(h, nullptr);
+    std::vector<int32_t> pos(64, -1);
     const std::vector<int16_t> flat(12000, 0);
-    int32_t pos[8];
-    EXPECT_EQ(findRPeak(h, flat.data(), int32_t(flat.size()), pos, 8), 0);
-    // The facade's streams were restarted by the implicit init and the
-    // offline run feeds the detector directly, past them.
-    EXPECT_TRUE(lines(dir.file("in.csv")).empty());
-    // The arrays: the samples (count line first), and no beats: an empty file.
-    const std::vector<std::string> in = lines(dir.file("rdetect_in.csv"));
-    ASSERT_EQ(in.size(), flat.size() + 1);
-    EXPECT_EQ(in[0], "12000");
-    EXPECT_EQ(in[1], "0");
-    EXPECT_TRUE(fs::exists(dir.file("rdetect_out.csv")));
-    EXPECT_EQ(fs::file_size(dir.file("rdetect_out.csv")), 0u);
-    EXPECT_EQ(delBeatDetect(&h), 0);
+    EXPECT_EQ(findRPeak(h, flat.data(), 12000, pos.data(), 64), 0);
+    EXPECT_EQ(lines(dir.file("rdetect_in.csv")).size(), 12001u);  // count line and the samples
+    EXPECT_EQ(fs::file_size(dir.file("rdetect_out.csv")), 0u);     // no beat: empty
+    EXPECT_TRUE(lines(dir.file("in.csv")).empty());                // the offline run feeds the detector directly
+    // Beats from 8500 (after eight learning seconds) to 19500, the last one
+    // confirmed by the 3 fs repeats of the last sample.
+    const std::vector<int16_t> x = cleanRhythm(20000);
+    ASSERT_EQ(findRPeak(h, x.data(), int32_t(x.size()), pos.data(), 64), 12);
+    for (size_t i = 0; i < 12; ++i) EXPECT_NEAR(pos[i], 8500 + 1000 * int(i), 20) << i;
+    std::vector<int32_t> five(5, -1);  // capacity reached before the end: -2, the stored ones kept
+    EXPECT_EQ(findRPeak(h, x.data(), int32_t(x.size()), five.data(), 5), -2);
+    EXPECT_EQ(five, std::vector<int32_t>(pos.begin(), pos.begin() + 5));
+    delBeatDetect(&h);
+    const BeatDetectConf kt = {"off", nullptr, 1000, 0, 3, 0, 0};  // no offline detection
+    h = newBeatDetect(&kt);
+    EXPECT_EQ(findRPeak(h, x.data(), int32_t(x.size()), pos.data(), 64), 0);
+    delBeatDetect(&h);
 }
 
 }  // namespace

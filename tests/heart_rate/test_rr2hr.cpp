@@ -1,5 +1,5 @@
-// RR-interval averager: filling, the unstable search for a rhythm and the
-// stable acceptance rules, by feeding intervals as a host would.
+// RR-interval averager: filling, the search for a rhythm while no average is
+// trusted, the acceptance rules once one is, and refused intervals.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -11,7 +11,6 @@ namespace {
 
 using tessivar::rr2hrState;
 
-// Results of feeding rrs one by one after a fresh start.
 std::vector<int32_t> feed(const std::vector<int32_t> &rrs, bool fresh = true)
 {
     if (fresh) init_rr2hr();
@@ -20,8 +19,8 @@ std::vector<int32_t> feed(const std::vector<int32_t> &rrs, bool fresh = true)
     return out;
 }
 
-// Fifteen 1000 ms intervals: twelve accepted, the fifteenth call finds the
-// regular rhythm (avgRR 1000) and leaves 1000, 1000 waiting.
+// Fifteen 1000 ms intervals: twelve accepted, then the regular rhythm gives
+// the trusted average 1000 and 1000, 1000 stay waiting.
 void trustedAverageOf1000()
 {
     feed(std::vector<int32_t>(15, 1000));
@@ -29,78 +28,56 @@ void trustedAverageOf1000()
     ASSERT_EQ(rr2hrState().queue1Count, 2);
 }
 
-TEST(Rr2hr, FirstFourCallsAreZeroThenTheMedianOfThree)
+TEST(Rr2hr, FirstFourCallsAreZeroThenTheTrimmedMean)
 {
-    // Call 5: queue2 = 700, 1200, 800 -> (2700 - 1200 - 700) / 1 = 800 ms
-    // -> 60000 / 800 = 75. Call 6 adds 900: (3600 - 1200 - 700) / 2 = 850
-    // -> 70.59 -> 71.
-    const std::vector<int32_t> got = feed({700, 1200, 800, 900, 1000, 1100});
-    EXPECT_EQ(got, (std::vector<int32_t>{0, 0, 0, 0, 75, 71}));
+    // Call 5: 700, 1200, 800 -> 2700 - 1200 - 700 = 800 -> 75; call 6: (3600 - 1900) / 2 = 850 -> 70.6 -> 71.
+    EXPECT_EQ(feed({700, 1200, 800, 900, 1000, 1100}), (std::vector<int32_t>{0, 0, 0, 0, 75, 71}));
 }
 
-TEST(Rr2hr, StableRulesRepairMissedAndExtraBeats)
+TEST(Rr2hr, StableRulesRepairMissedExtraAndEarlyBeats)
 {
     struct Case {
         const char *what;
-        std::vector<int32_t> rrs;  // fed after the trusted average of 1000
-        int32_t newest;            // newest entry of queue2 afterwards
-        int32_t lastRate;
+        std::vector<int32_t> rrs;  // fed after the trusted average 1000
+        int32_t newest, rate;      // newest accepted interval, last result
     } cases[] = {
-        // 1000, 1000 accepted by rule 1; then 2000, 1000, 1000 waits: 2000
-        // lies in (1600, 2400) -> stored as 1000; all twelve 1000 -> 60.
-        {"missed beat halved", {2000, 1000, 1000}, 1000, 60},
-        // 400, 600, 1000 waiting: 400 + 600 in (800, 1200) -> one 1000.
-        {"extra beat summed", {400, 600, 1000}, 1000, 60},
-        // 1400, 1000, 1000 waiting: 1400 in (1200, 1600), 1000 normal -> A.
-        {"late beat replaced by the average", {1400, 1000, 1000}, 1000, 60},
-        // 500, 1000, 1000: a lone early beat (500 + 1000 is no missed
-        // pair) is accepted as it is; trimmed mean of eleven 1000 and one
-        // 500 = 1000 -> 60.
-        {"lone early beat", {500, 1000, 1000}, 500, 60},
-        // 700, 1000, 1000: 700 + 1000 in (1600, 2400) -> both accepted.
-        {"early beat with its compensation", {700, 1000, 1000}, 1000, 60},
+        {"missed beat: 2000 in (1600, 2400) halved", {2000, 1000, 1000}, 1000, 60},
+        {"extra beat: 400 + 600 in (800, 1200) summed", {400, 600, 1000}, 1000, 60},
+        {"late beat: 1400 in (1200, 1600) replaced by A", {1400, 1000, 1000}, 1000, 60},
+        {"lone early beat kept: trimmed mean of 11 x 1000 and 500", {500, 1000, 1000}, 500, 60},
+        {"early beat and its compensation: 700 + 1000 in (1600, 2400)", {700, 1000, 1000}, 1000, 60},
     };
     for (const Case &c : cases) {
         trustedAverageOf1000();
         const std::vector<int32_t> got = feed(c.rrs, false);
-        const tessivar::Rr2hr &s = rr2hrState();
-        EXPECT_EQ(s.queue2Count, 12) << c.what;
-        EXPECT_EQ(s.queue2[11], c.newest) << c.what;
-        EXPECT_EQ(got.back(), c.lastRate) << c.what;
+        EXPECT_EQ(rr2hrState().queue2Count, 12) << c.what;
+        EXPECT_EQ(rr2hrState().queue2[11], c.newest) << c.what;
+        EXPECT_EQ(got.back(), c.rate) << c.what;
     }
 }
 
-TEST(Rr2hr, RhythmChangeAndUnexplainedIntervals)
+TEST(Rr2hr, RhythmChangeRestartsAndAnUnexplainedIntervalEmpties)
 {
-    // A stable run of 600 ms after 1000: the waiting 600, 600, 600 (mean
-    // 600 < 800, all within 20 % of it) restart the average from them:
-    // queue2 = 600 x 3, avgRR 0, trimmed mean 600 -> 100.
+    // Stable 600, 600, 600 (mean below 0.8 A): they become the long queue, no trusted average, 60000 / 600.
     trustedAverageOf1000();
-    std::vector<int32_t> got = feed({600, 600, 600}, false);
+    EXPECT_EQ(feed({600, 600, 600}, false).back(), 100);
     EXPECT_EQ(rr2hrState().queue2Count, 3);
     EXPECT_EQ(rr2hrState().avgRR, 0.0f);
-    EXPECT_EQ(got.back(), 100);
-    // 3000, 1000, 1000 waiting: 3000 fits no rule -> everything emptied, 0.
+    // 3000 fits no rule: both queues emptied, 0.
     trustedAverageOf1000();
-    got = feed({3000, 1000, 1000}, false);
-    EXPECT_EQ(got.back(), 0);
+    EXPECT_EQ(feed({3000, 1000, 1000}, false).back(), 0);
     EXPECT_EQ(rr2hrState().queue1Count, 0);
     EXPECT_EQ(rr2hrState().queue2Count, 0);
 }
 
-TEST(Rr2hr, PatternsOfPeriodTwoAndThreeInTheUnstableState)
+TEST(Rr2hr, PeriodTwoAndThreeWhileUnstable)
 {
     struct Case {
         std::vector<int32_t> pattern;
-        int32_t rate;  // of the fifteenth call, from the hand average
+        int32_t rate;
     } cases[] = {
-        // Bigeminy 600/900: irregular (600/750 = 0.8), even and odd means
-        // 600 and 900 -> 750 ms -> 80.
-        {{600, 900}, 80},
-        // Trigeminy 500/700/900: mean 700, 500/700 <= 0.8; period-two means
-        // mix the three values (900/700 > 1.2 for one of them); period-three
-        // means 500, 700, 900 -> 700 ms -> 85.71 -> 86.
-        {{500, 700, 900}, 86},
+        {{600, 900}, 80},        // irregular (600 / 750 = 0.8); even/odd means 600, 900 -> 750 ms
+        {{500, 700, 900}, 86},   // period 2 fails; period-3 means 500, 700, 900 -> 700 ms -> 85.7
     };
     for (const Case &c : cases) {
         std::vector<int32_t> rrs;
@@ -109,12 +86,12 @@ TEST(Rr2hr, PatternsOfPeriodTwoAndThreeInTheUnstableState)
     }
 }
 
-TEST(Rr2hr, ImpossibleIntervalsAreRefused)
+TEST(Rr2hr, ImpossibleIntervalsAndFillCountsAreRefused)
 {
     feed({800, 800, 800, 800});
     for (int32_t rr : {0, -1, 60001}) EXPECT_EQ(rr2hr(rr), -1) << rr;
     EXPECT_EQ(rr2hrState().queue1Count, 2);
-    EXPECT_EQ(rr2hr(800), 75);  // 60000 / 800
+    EXPECT_EQ(rr2hr(800), 75);
     EXPECT_EQ(fillQueue2(4), -1);
     EXPECT_EQ(fillQueue2(-1), -1);
 }
