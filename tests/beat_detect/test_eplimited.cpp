@@ -19,33 +19,28 @@ using namespace tessivar;
 using test::LogCapture;
 using Found = std::vector<std::pair<int64_t, int32_t>>;  // (sample index, delay) of every beat
 
-class Detector {
-public:
+struct Detector {
+    BeatDetect *handle = nullptr;
+    int64_t fed = 0;
     explicit Detector(int32_t fs = 1000, int32_t mode = 0)
     {
         const BeatDetectConf c = {"ep", nullptr, fs, mode, 0, 0, 0};
-        h_ = newEplimitedBeatDetect(&c);
-        if (h_ != nullptr) initEplimitedBeatDetect(h_);
+        handle = newEplimitedBeatDetect(&c);
+        if (handle != nullptr) initEplimitedBeatDetect(handle);
     }
-    ~Detector() { delEplimitedBeatDetect(&h_); }
-    BeatDetect *h() { return h_; }
-    EplimitedBeatDetect &s() { return eplimitedOf(h_); }
+    ~Detector() { delEplimitedBeatDetect(&handle); }
+    BeatDetect *h() { return handle; }
+    EplimitedBeatDetect &s() { return eplimitedOf(handle); }
     Found feed(const std::vector<double> &x)
     {
         Found out;
-        for (int16_t v : test::toInt16(x)) {
-            if (const int32_t d = detectEplimitedBeat(h_, v); d > 0) out.emplace_back(fed_, d);
-            ++fed_;
-        }
+        for (int16_t v : test::toInt16(x))
+            if (const int32_t d = detectEplimitedBeat(handle, v); ++fed, d > 0) out.emplace_back(fed - 1, d);
         return out;
     }
-
-private:
-    BeatDetect *h_ = nullptr;
-    int64_t fed_ = 0;
 };
 
-// Twenty seconds (or n samples) of beats every second from 500, amplitude by beat.
+// Beats every second from 500 (amplitude by R position), 20 s unless n is given.
 template <class Amp>
 std::vector<double> sixty(Amp amp, size_t n = 20000)
 {
@@ -130,24 +125,19 @@ TEST(Eplimited, PeakThresholdAndCheckRules)
     for (const auto &c : checks) EXPECT_EQ(TCheck(e, c[0], c[1], c[2]), c[3]) << c[0] << " " << c[2];
     const int32_t early[][4] = {{359, 100, 200, 1}, {359, 100, 199, 0}, {360, 100, 1000, 0}};  // rr < 360, >= 2x
     for (const auto &c : early) EXPECT_EQ(PCheck(e, c[0], c[1], c[2]), c[3]) << c[0] << " " << c[2];
-    // Baseline shift: an up- and downslope 50 apart is a QRS; a downslope below 1/8 of the upslope is not.
-    EpClassifier &k = e.c;
-    std::memset(k.derivRing, 0, sizeof k.derivRing);
-    k.derivRingIdx = 0;
-    k.derivRing[20] = 800;
-    k.derivRing[70] = -700;
-    EXPECT_EQ(BLSCheck(e), 0);
-    EXPECT_EQ(k.maxDeriv, 800);
-    k.derivRing[70] = -99;
-    EXPECT_EQ(BLSCheck(e), 1);
-    k.derivRing[70] = 0;
-    k.derivRing[220] = -700;  // outside the 220-entry walk
-    EXPECT_EQ(BLSCheck(e), 1);
-    k.derivRing[220] = 0;
-    k.derivRingIdx = 400;  // the walk wraps at derDelay 431
-    k.derivRing[420] = 800;
-    k.derivRing[(400 + 219) % 431] = -700;
-    EXPECT_EQ(BLSCheck(e), 0);
+    // Baseline shift over the 220 entries from the write index, wrapping at derDelay 431: an up- and a
+    // downslope 50 apart is a QRS; a downslope below 1/8 of the upslope, or outside the walk, is not.
+    auto bls = [&e](int32_t index, std::vector<std::pair<int32_t, int32_t>> slopes) {
+        std::memset(e.c.derivRing, 0, sizeof e.c.derivRing);
+        e.c.derivRingIdx = index;
+        for (const auto &[at, v] : slopes) e.c.derivRing[at] = v;
+        return BLSCheck(e);
+    };
+    EXPECT_EQ(bls(0, {{20, 800}, {70, -700}}), 0);
+    EXPECT_EQ(e.c.maxDeriv, 800);
+    EXPECT_EQ(bls(0, {{20, 800}, {70, -99}}), 1);
+    EXPECT_EQ(bls(0, {{20, 800}, {220, -700}}), 1);
+    EXPECT_EQ(bls(400, {{420, 800}, {(400 + 219) % 431, -700}}), 0);
 }
 
 TEST(Eplimited, CleanRhythmReleaseAgeByPatientClass)
