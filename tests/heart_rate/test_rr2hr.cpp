@@ -9,91 +9,66 @@
 
 namespace {
 
-using tessivar::rr2hrState;
+using V = std::vector<int32_t>;
 
-std::vector<int32_t> feed(const std::vector<int32_t> &rrs, bool fresh = true)
+V feed(const V &rrs, bool fresh = true)
 {
     if (fresh) init_rr2hr();
-    std::vector<int32_t> out;
+    V out;
     for (int32_t rr : rrs) out.push_back(rr2hr(rr));
     return out;
 }
 
-// Fifteen 1000 ms intervals: twelve accepted, then the regular rhythm gives
-// the trusted average 1000 and 1000, 1000 stay waiting.
-void trustedAverageOf1000()
+// Fifteen 1000 ms intervals: twelve accepted, then the regular rhythm gives the trusted average 1000
+// with 1000, 1000 waiting; then rrs. Returns (last result, queue2 count, newest of queue2, avgRR, queue1 count).
+V afterTrusted1000(const V &rrs)
 {
-    feed(std::vector<int32_t>(15, 1000));
-    ASSERT_EQ(rr2hrState().avgRR, 1000.0f);
-    ASSERT_EQ(rr2hrState().queue1Count, 2);
+    feed(V(15, 1000));
+    EXPECT_EQ(tessivar::rr2hrState().avgRR, 1000.0f);
+    const int32_t last = feed(rrs, false).back();
+    const tessivar::Rr2hr &s = tessivar::rr2hrState();
+    return {last, s.queue2Count, s.queue2Count > 0 ? s.queue2[s.queue2Count - 1] : -1, int32_t(s.avgRR), s.queue1Count};
 }
 
 TEST(Rr2hr, FirstFourCallsAreZeroThenTheTrimmedMean)
 {
     // Call 5: 700, 1200, 800 -> 2700 - 1200 - 700 = 800 -> 75; call 6: (3600 - 1900) / 2 = 850 -> 70.6 -> 71.
-    EXPECT_EQ(feed({700, 1200, 800, 900, 1000, 1100}), (std::vector<int32_t>{0, 0, 0, 0, 75, 71}));
+    EXPECT_EQ(feed({700, 1200, 800, 900, 1000, 1100}), (V{0, 0, 0, 0, 75, 71}));
 }
 
-TEST(Rr2hr, StableRulesRepairMissedExtraAndEarlyBeats)
+TEST(Rr2hr, StableRules)
 {
     struct Case {
         const char *what;
-        std::vector<int32_t> rrs;  // fed after the trusted average 1000
-        int32_t newest, rate;      // newest accepted interval, last result
+        V rrs, want;  // last result, queue2 count, newest accepted, avgRR, queue1 count
     } cases[] = {
-        {"missed beat: 2000 in (1600, 2400) halved", {2000, 1000, 1000}, 1000, 60},
-        {"extra beat: 400 + 600 in (800, 1200) summed", {400, 600, 1000}, 1000, 60},
-        {"late beat: 1400 in (1200, 1600) replaced by A", {1400, 1000, 1000}, 1000, 60},
-        {"lone early beat kept: trimmed mean of 11 x 1000 and 500", {500, 1000, 1000}, 500, 60},
-        {"early beat and its compensation: 700 + 1000 in (1600, 2400)", {700, 1000, 1000}, 1000, 60},
+        {"missed beat: 2000 in (1600, 2400) halved", {2000, 1000, 1000}, {60, 12, 1000, 1000, 2}},
+        {"extra beat: 400 + 600 in (800, 1200) summed", {400, 600, 1000}, {60, 12, 1000, 1000, 1}},
+        {"late beat: 1400 in (1200, 1600) replaced by A", {1400, 1000, 1000}, {60, 12, 1000, 1000, 2}},
+        {"lone early beat kept: trimmed mean of 11 x 1000 and 500", {500, 1000, 1000}, {60, 12, 500, 1000, 2}},
+        {"early beat and compensation: 700 + 1000 in (1600, 2400)", {700, 1000, 1000}, {60, 12, 1000, 1000, 1}},
+        {"stable 600s, mean below 0.8 A: they restart the queue, 60000 / 600", {600, 600, 600}, {100, 3, 600, 0, 0}},
+        {"3000 fits no rule: everything emptied", {3000, 1000, 1000}, {0, 0, -1, 0, 0}},
     };
-    for (const Case &c : cases) {
-        trustedAverageOf1000();
-        const std::vector<int32_t> got = feed(c.rrs, false);
-        EXPECT_EQ(rr2hrState().queue2Count, 12) << c.what;
-        EXPECT_EQ(rr2hrState().queue2[11], c.newest) << c.what;
-        EXPECT_EQ(got.back(), c.rate) << c.what;
-    }
-}
-
-TEST(Rr2hr, RhythmChangeRestartsAndAnUnexplainedIntervalEmpties)
-{
-    // Stable 600, 600, 600 (mean below 0.8 A): they become the long queue, no trusted average, 60000 / 600.
-    trustedAverageOf1000();
-    EXPECT_EQ(feed({600, 600, 600}, false).back(), 100);
-    EXPECT_EQ(rr2hrState().queue2Count, 3);
-    EXPECT_EQ(rr2hrState().avgRR, 0.0f);
-    // 3000 fits no rule: both queues emptied, 0.
-    trustedAverageOf1000();
-    EXPECT_EQ(feed({3000, 1000, 1000}, false).back(), 0);
-    EXPECT_EQ(rr2hrState().queue1Count, 0);
-    EXPECT_EQ(rr2hrState().queue2Count, 0);
+    for (const Case &c : cases) EXPECT_EQ(afterTrusted1000(c.rrs), c.want) << c.what;
 }
 
 TEST(Rr2hr, PeriodTwoAndThreeWhileUnstable)
 {
-    struct Case {
-        std::vector<int32_t> pattern;
-        int32_t rate;
-    } cases[] = {
-        {{600, 900}, 80},        // irregular (600 / 750 = 0.8); even/odd means 600, 900 -> 750 ms
-        {{500, 700, 900}, 86},   // period 2 fails; period-3 means 500, 700, 900 -> 700 ms -> 85.7
-    };
-    for (const Case &c : cases) {
-        std::vector<int32_t> rrs;
-        for (size_t k = 0; k < 15; ++k) rrs.push_back(c.pattern[k % c.pattern.size()]);
-        EXPECT_EQ(feed(rrs).back(), c.rate) << c.pattern.size();
+    // 600/900: irregular (600 / 750 = 0.8), even/odd means 600, 900 -> 750 ms -> 80.
+    // 500/700/900: period 2 fails, period-3 means 500, 700, 900 -> 700 ms -> 85.7 -> 86.
+    for (const auto &[pattern, rate] : {std::pair{V{600, 900}, 80}, {V{500, 700, 900}, 86}}) {
+        V rrs;
+        for (size_t k = 0; k < 15; ++k) rrs.push_back(pattern[k % pattern.size()]);
+        EXPECT_EQ(feed(rrs).back(), rate) << pattern.size();
     }
 }
 
 TEST(Rr2hr, ImpossibleIntervalsAndFillCountsAreRefused)
 {
     feed({800, 800, 800, 800});
-    for (int32_t rr : {0, -1, 60001}) EXPECT_EQ(rr2hr(rr), -1) << rr;
-    EXPECT_EQ(rr2hrState().queue1Count, 2);
-    EXPECT_EQ(rr2hr(800), 75);
-    EXPECT_EQ(fillQueue2(4), -1);
-    EXPECT_EQ(fillQueue2(-1), -1);
+    EXPECT_EQ((V{rr2hr(0), rr2hr(-1), rr2hr(60001), tessivar::rr2hrState().queue1Count, rr2hr(800)}), (V{-1, -1, -1, 2, 75}));
+    EXPECT_EQ((V{fillQueue2(4), fillQueue2(-1)}), (V{-1, -1}));
 }
 
 }  // namespace
