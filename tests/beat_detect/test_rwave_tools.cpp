@@ -40,39 +40,32 @@ TEST(RwaveTools, ExtremaAndPeaks)
         EXPECT_EQ(Idx(idx.begin(), idx.begin() + n), c.want) << c.why;
     }
     const int16_t shorts[] = {0, 5, -3, -3, 4};  // 5 is a maximum; -3, -3 is flat
-    int32_t sidx[5], one = -1;
-    EXPECT_EQ(peakSearchForShort(shorts, 5, sidx, 0.0), 1);
-    EXPECT_EQ(sidx[0], 1);
-    EXPECT_EQ(peakSearchDouble(Vec{1, 2}.data(), 2, sidx, 0.0), -1);
     const float fx[] = {0, 5, 0, 0, 4, 0, 0, 3, 0};
-    EXPECT_EQ(findPeaksFloat(fx, 9, 1, &one, 1), 1);  // capacity 1: the highest only
-    EXPECT_EQ(one, 1);
-    EXPECT_EQ(findPeaksDouble(Vec{0, 1, 0}.data(), 3, 2, &one, 1), -1);  // minDist >= n - 1
-    EXPECT_EQ(findPeaksDouble(nullptr, 9, 1, &one, 1), -1);
+    int32_t sidx[5], one = -1;
+    EXPECT_EQ((Idx{peakSearchForShort(shorts, 5, sidx, 0.0), sidx[0], peakSearchDouble(Vec{1, 2}.data(), 2, sidx, 0.0)}), (Idx{1, 1, -1}));
+    EXPECT_EQ((Idx{findPeaksFloat(fx, 9, 1, &one, 1), one}), (Idx{1, 1}));  // capacity 1: the highest only
+    EXPECT_EQ((Idx{findPeaksDouble(Vec{0, 1, 0}.data(), 3, 2, &one, 1), findPeaksDouble(nullptr, 9, 1, &one, 1)}), (Idx{-1, -1}));
 }
 
 TEST(RwaveTools, ScansCrossingsAveragesInterpolationConvolution)
 {
-    const Vec down = {4, 3, 1, 0};
-    EXPECT_EQ(thresholdCrossForwardDouble(down.data(), 4, 2.0), 2);  // |3-2| = |1-2|: the later
-    EXPECT_EQ(thresholdCrossForwardDouble(down.data(), 4, 2.5), 1);
-    EXPECT_EQ(thresholdCrossBackwardDouble(Vec{0, 1, 3, 4}.data(), 4, 2.0), 1);  // tie: farther from the end
-    EXPECT_EQ(thresholdCrossForwardDouble(down.data(), 4, 9.0), -2);
-    EXPECT_EQ(thresholdCrossForwardDouble(down.data(), 1, 2.0), -1);
+    const Vec down = {4, 3, 1, 0}, up = {0, 1, 3, 4};
     const int32_t ints[] = {3, 7, 1};
-    EXPECT_EQ(findNearstBiggerForInt(ints, 3, 3.0), 1);
-    EXPECT_EQ(findNearstSmallerForInt(ints, 3, 3.0), 2);
-    EXPECT_EQ(findNearstBiggerForInt(ints, 3, 7.0), -1);  // strictly greater
-    EXPECT_EQ(findNearstBiggerForInt(nullptr, 3, 7.0), -2);
+    // Crossing 2 between 3 and 1: a tie, the later (forward) or the one farther from the end (backward);
+    // 2.5 nearer 3; never crossed -2; n < 2 -1. Scans: first strictly above / below, none -1, null -2.
+    EXPECT_EQ((Idx{thresholdCrossForwardDouble(down.data(), 4, 2.0), thresholdCrossForwardDouble(down.data(), 4, 2.5),
+                   thresholdCrossBackwardDouble(up.data(), 4, 2.0), thresholdCrossForwardDouble(down.data(), 4, 9.0),
+                   thresholdCrossForwardDouble(down.data(), 1, 2.0), findNearstBiggerForInt(ints, 3, 3.0),
+                   findNearstSmallerForInt(ints, 3, 3.0), findNearstBiggerForInt(ints, 3, 7.0), findNearstBiggerForInt(nullptr, 3, 7.0)}),
+              (Idx{2, 1, 1, -2, -1, 1, 2, -1, -2}));
     Vec out(4);
     ASSERT_EQ(movingAverageDouble(Vec{1, 1, 1}.data(), 3, 2, out.data()), 4);
     EXPECT_EQ(out, (Vec{0.5, 1, 1, 0.5}));
-    EXPECT_EQ(movingAverageDouble(Vec{1, 1, 1}.data(), 3, 4, out.data()), -1);
+    EXPECT_EQ(movingAverageDouble(Vec{1, 1, 1}.data(), 3, 4, out.data()), -1);  // w > n
     ASSERT_EQ(convDouble(Vec{1, 2, 3}.data(), 3, Vec{1, -1}.data(), 2, out.data()), 4);
     EXPECT_EQ(out, (Vec{1, 1, 1, -3}));
-    out.resize(3);
     ASSERT_EQ(interp1(Vec{0, 10}.data(), 2, 0.5, out.data()), 3);
-    EXPECT_EQ(out, (Vec{0, 5, 10}));
+    EXPECT_EQ(Vec(out.begin(), out.begin() + 3), (Vec{0, 5, 10}));
     EXPECT_EQ(interp1(Vec{0, 10}.data(), 2, 0.0, out.data()), -1);
 }
 
@@ -81,16 +74,13 @@ TEST(RwaveTools, WaveDurationAndAmplitude)
     // Max 8 at 3, min -8 at 7. Onset: backward over x[0..3] at 2, tie between 1 and 2: 1.
     // Offset: forward over x[7..10] at -2, tie between 8 and 9: 9. Amplitude |0 - 800|.
     const Vec x = {0, 0, 4, 8, 4, 0, -4, -8, -4, 0, 0};
-    EXPECT_EQ(getWaveDuration(10, 10, x.data(), 11), 8);
-    int16_t raw[11], amp = 0;
+    int16_t raw[11], amp = 0, untouched = -7;
     for (int i = 0; i < 11; ++i) raw[i] = int16_t(100 * x[size_t(i)]);
-    EXPECT_EQ(getWaveDurationAndPeakAmp(10, 10, raw, x.data(), 11, 800, &amp), 8);
-    EXPECT_EQ(amp, 800);
-    amp = -7;
-    EXPECT_EQ(getWaveDurationAndPeakAmp(4, 4, raw, Vec{1, 2, 3, 2, 1}.data(), 5, 0, &amp), 0);  // no biphasic wave
-    EXPECT_EQ(amp, -7);
-    EXPECT_EQ(getWaveDuration(-1, 4, x.data(), 11), -1);
-    EXPECT_EQ(getWaveDuration(4, 11, x.data(), 11), -1);  // w >= n
+    EXPECT_EQ((Idx{getWaveDuration(10, 10, x.data(), 11), getWaveDurationAndPeakAmp(10, 10, raw, x.data(), 11, 800, &amp), amp}),
+              (Idx{8, 8, 800}));
+    EXPECT_EQ(getWaveDurationAndPeakAmp(4, 4, raw, Vec{1, 2, 3, 2, 1}.data(), 5, 0, &untouched), 0);  // no biphasic wave
+    EXPECT_EQ(untouched, -7);
+    EXPECT_EQ((Idx{getWaveDuration(-1, 4, x.data(), 11), getWaveDuration(4, 11, x.data(), 11)}), (Idx{-1, -1}));  // c < 0, w >= n
 }
 
 TEST(RwaveTools, LynnFiltersAndDerivativeKernel)
