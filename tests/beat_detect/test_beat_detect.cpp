@@ -40,10 +40,7 @@ const std::vector<int16_t> kRhythm = [] {
 TEST(BeatDetect, HeaderDefaultsAndRRLengths)
 {
     const std::string longName(300, 'n');
-    struct Case {
-        BeatDetectConf conf;
-        V want;  // maxHR, minHR, maxRRLen, minRRLen
-    } cases[] = {
+    struct Case { BeatDetectConf conf; V want; } cases[] = {  // want: maxHR, minHR, maxRRLen, minRRLen
         {{"hr", nullptr, 1000, 0, 0, 0, 0}, {300, 30, 2000, 200}},  // defaults: 60000/30, 60000/300
         {{"x", nullptr, 250, 1, 3, 180, 45}, {180, 45, 333, 83}},   // round(333.3), round(83.3)
         {{longName.c_str(), nullptr, 360, 0, 1, -5, -1}, {300, 30, 720, 72}},  // below 1: the default

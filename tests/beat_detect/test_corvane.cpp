@@ -92,11 +92,7 @@ TEST(Corvane, DerivedLengthsFromTheRate)
 TEST(Corvane, LearningWindowRawAmplitudeRule)
 {
     // Alternating a, b (mean (|a|+|b|)/2, range |a-b|) or zeros with two spikes a, b (mean < 26).
-    struct Case {
-        int16_t a, b;
-        bool spikes, plausible;
-        const char *why;
-    } cases[] = {
+    struct Case { int16_t a, b; bool spikes, plausible; const char *why; } cases[] = {
         {-25000, 25000, true, true, "range exactly 50000"},
         {-25000, 25001, true, false, "range 50001"},
         {-13000, 7000, false, true, "mean 10000, range exactly 20000"},
@@ -130,8 +126,7 @@ TEST(Corvane, SilentWithoutBeatsAndEachBeatReportedOneBeatLate)
         const std::vector<int64_t> beats = two.feed(toInt16(beatsAt(1000, 20000, {5000, 5900}, normalBeat())), nullptr, &at);
         ASSERT_EQ(beats.size(), 1u) << method;
         const cv::Detector &d = two.state();
-        EXPECT_NEAR(beats[0], 5000, 3);
-        EXPECT_EQ(beats[0], d.qrsBuf[4].rPos);
+        EXPECT_TRUE(std::llabs(beats[0] - 5000) <= 3 && beats[0] == d.qrsBuf[4].rPos) << beats[0];
         EXPECT_GT(at[0] - beats[0], d.rSearchHalf + d.lpDelay + 900);  // spans the processing lag and the RR
     }
 }
@@ -152,12 +147,9 @@ TEST(Corvane, RegularRhythmSearchBackAndTWaves)
     std::vector<double> small(20000, 0.0);
     for (int64_t p : peaks)
         for (const Wave &w : normalBeat(p == 12500 ? 400.0 : 1000.0)) addWave(small, 1000, double(p), w);
-    const std::vector<double> tall = beatsAt(1000, 20000, peaks, {{0.0, 1000.0, 0.008}, {0.3, 500.0, 0.03}});
+    std::vector<double> tall = beatsAt(1000, 20000, peaks, {{0.0, 1000.0, 0.008}, {0.3, 500.0, 0.03}});
     for (int32_t method : kMethods)
-        for (const auto *x : {&small, &tall}) {
-            Handle h(method);
-            expectBeats(h.feed(toInt16(*x)), peaks, 3, 3000, 17000);
-        }
+        for (const auto *x : {&small, &tall}) expectBeats(Handle(method).feed(toInt16(*x)), peaks, 3, 3000, 17000);
 }
 
 TEST(Corvane, RestartLongPausesAndBadConfigurations)
@@ -167,9 +159,7 @@ TEST(Corvane, RestartLongPausesAndBadConfigurations)
         Handle h(method);
         const std::vector<int64_t> first = h.feed(x);
         ASSERT_FALSE(first.empty());
-        EXPECT_EQ(initBeatDetect(h.h), 0);
-        EXPECT_EQ(h.state().qrsCount, 0);
-        EXPECT_EQ(h.state().rrCount, 0);
+        EXPECT_EQ((std::vector<int32_t>{initBeatDetect(h.h), h.state().qrsCount, h.state().rrCount}), (std::vector<int32_t>{0, 0, 0}));
         EXPECT_EQ(h.feed(x), first) << method;  // behaves like a new instance
         // minHR 1: a 12 s pause makes a search-back window longer than the rings; the rhythm is found after it.
         Handle slow(method, 1000, 1);
@@ -181,12 +171,11 @@ TEST(Corvane, RestartLongPausesAndBadConfigurations)
     }
     LogCapture log;
     for (int32_t method : kMethods) {
-        for (int32_t fs : {4000, 0, -360}) {  // the learning window must fit the 8000-entry rings
-            const BeatDetectConf c = {"bad", nullptr, fs, 0, method, 0, 0};
+        // The learning window must fit the 8000-entry rings; 20000 per minute at 100 Hz: shortest RR below one sample.
+        for (const auto &[fs, maxHR] : {std::pair{4000, 0}, {0, 0}, {-360, 0}, {100, 20000}}) {
+            const BeatDetectConf c = {"bad", nullptr, fs, 0, method, maxHR, 0};
             EXPECT_EQ(newBeatDetect(&c), nullptr) << fs;
         }
-        const BeatDetectConf fast = {"bad", nullptr, 100, 0, method, 20000, 0};  // shortest RR below one sample
-        EXPECT_EQ(newBeatDetect(&fast), nullptr);
     }
     EXPECT_GE(log.count("Input parameter exception."), 8);
 }
@@ -202,13 +191,14 @@ TEST(FindRPeakMethod1, PositionsCapacityAndLimits)
     ASSERT_GE(count, 17);  // every beat from the learning window (2 fs - 1) on
     for (int32_t i = 0; i < count; ++i) EXPECT_NEAR(pos[size_t(i)], peaks[peaks.size() - size_t(count) + size_t(i)], 3) << i;
     std::vector<int32_t> three(3, -1);
-    EXPECT_EQ(findRPeak(h.h, x.data(), 20000, three.data(), 3), -2);
-    EXPECT_EQ(three, std::vector<int32_t>(pos.begin(), pos.begin() + 3));
     const std::vector<int16_t> flat(20000, 0);
-    EXPECT_EQ(findRPeak(h.h, flat.data(), 20000, pos.data(), 64), 0);
-    EXPECT_EQ(findRPeak(h.h, x.data(), 1999, pos.data(), 64), -1);  // below 2 fs
+    // Full at 3: -2 and the same first three; flat: 0; below 2 fs: -1; the double finder learns from 4 fs.
+    EXPECT_EQ((std::vector<int32_t>{findRPeak(h.h, x.data(), 20000, three.data(), 3), findRPeak(h.h, flat.data(), 20000, pos.data(), 64),
+                                    findRPeak(h.h, x.data(), 1999, pos.data(), 64),
+                                    tessivar::inerFindRWithNonRealDouble(x.data(), 3999, h.h, pos.data(), 64)}),
+              (std::vector<int32_t>{-2, 0, -1, -1}));
+    EXPECT_EQ(three, std::vector<int32_t>(pos.begin(), pos.begin() + 3));
     EXPECT_TRUE(log.contains("signals calculate error."));
-    EXPECT_EQ(tessivar::inerFindRWithNonRealDouble(x.data(), 3999, h.h, pos.data(), 64), -1);  // learning needs 4 fs
     EXPECT_GE(tessivar::inerFindRWithNonRealDouble(x.data(), 20000, h.h, pos.data(), 64), 15);
     const BeatDetectConf c = {"slow", nullptr, 1000, 0, 1, 30, 40};  // maxHR 30, minHR >= maxHR
     BeatDetect *slow = newBeatDetect(&c);
@@ -237,8 +227,7 @@ TEST(Corvane, Mitdb100AboveNinetyNinePercent)
     for (int32_t method : kMethods) found.push_back(Handle(method, 360).feed(x));
     for (const auto &f : found) {
         const tessivar::records::BeatCounts c = tessivar::records::compareBeats(ref, f, o);
-        EXPECT_GE(c.sensitivity(), 0.99);
-        EXPECT_GE(c.positivePredictivity(), 0.99);
+        EXPECT_TRUE(c.sensitivity() >= 0.99 && c.positivePredictivity() >= 0.99) << c.sensitivity() << " " << c.positivePredictivity();
     }
 }
 

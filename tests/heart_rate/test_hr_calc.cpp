@@ -24,11 +24,7 @@ using S = std::vector<std::string>;
 
 TEST(HrRate, RhythmRulesTable)
 {
-    struct Case {
-        std::vector<int32_t> rr;
-        int32_t want;
-        const char *hand;
-    } cases[] = {
+    struct Case { std::vector<int32_t> rr; int32_t want; const char *hand; } cases[] = {
         {{600, 900, 600, 900, 600, 900, 600, 900, 600, 900, 600, 900}, 80, "period 2: 12*60000/9000"},
         {{1300, 1300, 1300, 1300}, 46, "slow: int(240000/5200 + 0.05)"},
         {{1200, 1200, 1200, 600}, 50, "1200 is not slow: 2*60000/(4200-1200-600)"},
@@ -217,11 +213,7 @@ TEST_F(HrCalc, LeadChangeReportsMinusOneThenReplaysTheHistory)
 
 TEST_F(HrCalc, FlatLimbLeadsReportZeroAtFrame777OfEverySecond)
 {
-    struct Case {
-        int32_t status;
-        double spike;  // one sample per second on lead I
-        V want;
-    } cases[] = {
+    struct Case { int32_t status; double spike; V want; } cases[] = {  // spike: one sample per second on lead I
         {0, 0.0, {4777, 5777, 6777}},  // first check once writeCount > 4000
         {0x1, 0.0, {}},                // lead I off (III too): not all three checked
         {0, 50.0, {}},                 // 50 uV peak to peak is not below 50
