@@ -1,6 +1,6 @@
-// Heart-rate calculator: the rate rule, start and learning, lead choice and
-// change with replay, lead-off, flat line and pause reports, bad input.
-// Frames go straight to hrCalc; synthetic beats sit at known samples.
+// Heart-rate calculator (rate rule, start and learning, lead choice and change
+// with replay, lead-off, flat line and pause reports, bad input; frames go
+// straight to hrCalc, beats sit at known samples) and the RR averager.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,11 +11,14 @@
 #include "beat_detect/eplimited.hpp"
 #include "beat_detect/synthetic_ecg.hpp"
 #include "heart_rate/hr_calc.hpp"
+#include "heart_rate/rr2hr.hpp"
 #include "support/log_capture.hpp"
 #include "tessivar/hr_calc.h"
+#include "tessivar/rr2hr.h"
 
 namespace {
 
+using R = std::vector<int32_t>;
 using tessivar::hrCalcState;
 using tessivar::test::LogCapture;
 using Signals = std::vector<std::vector<double>>;
@@ -56,15 +59,7 @@ TEST(HrRate, RhythmRulesTable)
 std::vector<std::pair<int64_t, std::string>> g_events;
 std::vector<int32_t> g_beats;
 int64_t g_frame = 0;
-int add(const std::string &e)
-{
-    g_events.emplace_back(g_frame, e);
-    return 0;
-}
-int count(const std::string &what)
-{
-    return int(std::count_if(g_events.begin(), g_events.end(), [&](const auto &e) { return e.second == what; }));
-}
+int add(const std::string &e) { return g_events.emplace_back(g_frame, e), 0; }
 V framesOf(const std::string &what)
 {
     V f;
@@ -72,6 +67,7 @@ V framesOf(const std::string &what)
         if (e.second == what) f.push_back(e.first);
     return f;
 }
+int count(const std::string &what) { return int(framesOf(what).size()); }
 S whats(size_t n = SIZE_MAX)
 {
     S r;
@@ -116,10 +112,8 @@ protected:
 // Beats every rr samples from 500 on lead II (1 mV), lead I at half size.
 Signals rhythm(size_t n, int64_t rr = 800)
 {
-    const std::vector<double> ii = tessivar::test::rhythmOf(1000, n, 500, rr, [](int64_t) { return 1000.0; });
-    std::vector<double> i(ii);
-    for (double &v : i) v /= 2;
-    return {i, ii};
+    auto lead = [&](double amp) { return tessivar::test::rhythmOf(1000, n, 500, rr, [amp](int64_t) { return amp; }); };
+    return {lead(500.0), lead(1000.0)};
 }
 
 TEST_F(HrCalc, StartReportsLeadAndMinusOneAndPrimesTheDetector)
@@ -166,10 +160,9 @@ TEST_F(HrCalc, LearningAgainClearsAndTheNextBeatOnlyAnchors)
     const Signals sig = rhythm(40000);
     feed(sig, 0, 20000);
     const int before = count("beat");
-    ASSERT_EQ(hrEnterLearning(), 0);
-    EXPECT_EQ(g_events.back().second, "learning:1");
     const tessivar::HrCalcModule &s = hrCalcState();
-    EXPECT_EQ((V{s.isFirstBeat, s.rrArray[0], s.leadBuf[1].samples[500]}), (V{1, 0, 0}));
+    EXPECT_EQ((V{hrEnterLearning(), s.isFirstBeat, s.rrArray[0], s.leadBuf[1].samples[500]}), (V{0, 1, 0, 0}));
+    EXPECT_EQ(g_events.back().second, "learning:1");
     feed(sig, 20000, 40000);
     EXPECT_NEAR(count("beat") - before, 22, 2);  // 25 beats, less the anchor and those still queued
 }
@@ -250,7 +243,7 @@ TEST_F(HrCalc, LeadOffReportsOnceAndLongLossRelearns)
     g_events.clear();
     feed(sig, 20000, 20100, 3, 0x2);  // II off for 100 frames: one -1 at the change
     EXPECT_EQ(framesOf("rate:-1"), V{20001});
-    EXPECT_EQ(hrCalcState().skipNext, 1);
+    EXPECT_EQ(hrCalcState().skipNext, 1);  // the next beat only anchors
     feed(sig, 20100, 21500);
     EXPECT_EQ(count("learning:1"), 0);    // 100 + 599 flagged samples: not more than 1000
     feed(sig, 21500, 23500, 3, 0x10000);  // bit 16 invalidates I and II: 2 s skipped
@@ -271,13 +264,8 @@ TEST_F(HrCalc, TwoLongIntervalsReportTheirMeanRate)
 
 TEST_F(HrCalc, SettingsAndPatientClassReachEveryRestartOfTheDetector)
 {
-    EXPECT_EQ(HR_setMinAdultQRSThr(300, 30), 0);
-    EXPECT_EQ(stage().qrsAmpThr, 300);
-    EXPECT_EQ(HR_setMinAdultQRSThr(0, 0), 0);
-    EXPECT_EQ(stage().qrsAmpThr, 160);
-    ASSERT_EQ(hrCalcSetQrsMode(1), 0);
-    ASSERT_EQ(hrEnterLearning(), 0);
-    EXPECT_EQ((V{stage().ageType, stage().qrsAmpThr}), (V{1, 50}));
+    EXPECT_EQ((V{HR_setMinAdultQRSThr(300, 30), stage().qrsAmpThr, HR_setMinAdultQRSThr(0, 0), stage().qrsAmpThr}), (V{0, 300, 0, 160}));
+    EXPECT_EQ((V{hrCalcSetQrsMode(1), hrEnterLearning(), stage().ageType, stage().qrsAmpThr}), (V{0, 0, 1, 50}));
     const Signals sig = rhythm(8000);
     feed(sig, 0, 2000, 3, 0x2);  // II off 2 s: a forced re-learning
     feed(sig, 2000, 8000);
@@ -303,16 +291,75 @@ TEST_F(HrCalc, BadFramesAndCallsOutsideARunAreHarmless)
     EXPECT_EQ(hrCalc(nullptr, 3, 0), -1);
     EXPECT_TRUE(log.contains("Input parameter exception."));
     std::vector<int32_t> frame(19);
-    for (int n = 0; n < 3000; ++n) {
-        frame[0] = n % 2 ? int32_t(0xffffffff) : 0;
+    for (int n = 0; n < 3000; ++n) {  // extreme samples (limited to 16 bits for the detector), lead counts limited to 0..18
         std::fill(frame.begin() + 1, frame.end(), n % 3 ? INT32_MAX : INT32_MIN);
-        ASSERT_EQ(hrCalc(frame.data(), n % 5 == 0 ? 40 : n % 7 == 0 ? -3 : 18, 0xffffffffu), 0);
+        ASSERT_EQ(hrCalc(frame.data(), n % 5 == 0 ? 40 : n % 7 == 0 ? -3 : 18, 0), 0);
+        ASSERT_LE(hrCalcState().leadCount, 18);
     }
-    EXPECT_LE(hrCalcState().leadCount, 18);
     hrCalcDeinit();
-    EXPECT_EQ(hrCalc(frame.data(), 3, 0), -1);
+    EXPECT_EQ((V{hrCalc(frame.data(), 3, 0), hrEnterLearning(), hrCalcSetLead(2), hrCalcSetQrsMode(1)}), (V{-1, 0, 0, 0}));
     EXPECT_EQ(hrCalcState().detector, nullptr);
-    EXPECT_EQ((V{hrEnterLearning(), hrCalcSetLead(2), hrCalcSetQrsMode(1)}), (V{0, 0, 0}));
+}
+
+
+R rrFeed(const R &rrs, bool fresh = true)
+{
+    if (fresh) init_rr2hr();
+    R out;
+    for (int32_t rr : rrs) out.push_back(rr2hr(rr));
+    return out;
+}
+
+// Fifteen 1000 ms intervals: twelve accepted, then the regular rhythm gives the trusted average 1000
+// with 1000, 1000 waiting; then rrs. Returns (last result, queue2 count, newest of queue2, avgRR, queue1 count).
+R afterTrusted1000(const R &rrs)
+{
+    rrFeed(R(15, 1000));
+    EXPECT_EQ(tessivar::rr2hrState().avgRR, 1000.0f);
+    const int32_t last = rrFeed(rrs, false).back();
+    const tessivar::Rr2hr &s = tessivar::rr2hrState();
+    return {last, s.queue2Count, s.queue2Count > 0 ? s.queue2[s.queue2Count - 1] : -1, int32_t(s.avgRR), s.queue1Count};
+}
+
+TEST(Rr2hr, FirstFourCallsAreZeroThenTheTrimmedMean)
+{
+    // Call 5: 700, 1200, 800 -> 2700 - 1200 - 700 = 800 -> 75; call 6: (3600 - 1900) / 2 = 850 -> 70.6 -> 71.
+    EXPECT_EQ(rrFeed({700, 1200, 800, 900, 1000, 1100}), (R{0, 0, 0, 0, 75, 71}));
+}
+
+TEST(Rr2hr, StableRules)
+{
+    struct Case {
+        const char *what;
+        R rrs, want;  // last result, queue2 count, newest accepted, avgRR, queue1 count
+    } cases[] = {
+        {"missed beat: 2000 in (1600, 2400) halved", {2000, 1000, 1000}, {60, 12, 1000, 1000, 2}},
+        {"extra beat: 400 + 600 in (800, 1200) summed", {400, 600, 1000}, {60, 12, 1000, 1000, 1}},
+        {"late beat: 1400 in (1200, 1600) replaced by A", {1400, 1000, 1000}, {60, 12, 1000, 1000, 2}},
+        {"lone early beat kept: trimmed mean of 11 x 1000 and 500", {500, 1000, 1000}, {60, 12, 500, 1000, 2}},
+        {"early beat and compensation: 700 + 1000 in (1600, 2400)", {700, 1000, 1000}, {60, 12, 1000, 1000, 1}},
+        {"stable 600s, mean below 0.8 A: they restart the queue, 60000 / 600", {600, 600, 600}, {100, 3, 600, 0, 0}},
+        {"3000 fits no rule: everything emptied", {3000, 1000, 1000}, {0, 0, -1, 0, 0}},
+    };
+    for (const Case &c : cases) EXPECT_EQ(afterTrusted1000(c.rrs), c.want) << c.what;
+}
+
+TEST(Rr2hr, PeriodTwoAndThreeWhileUnstable)
+{
+    // 600/900: irregular (600 / 750 = 0.8), even/odd means 600, 900 -> 750 ms -> 80.
+    // 500/700/900: period 2 fails, period-3 means 500, 700, 900 -> 700 ms -> 85.7 -> 86.
+    for (const auto &[pattern, rate] : {std::pair{R{600, 900}, 80}, {R{500, 700, 900}, 86}}) {
+        R rrs;
+        for (size_t k = 0; k < 15; ++k) rrs.push_back(pattern[k % pattern.size()]);
+        EXPECT_EQ(rrFeed(rrs).back(), rate) << pattern.size();
+    }
+}
+
+TEST(Rr2hr, ImpossibleIntervalsAndFillCountsAreRefused)
+{
+    rrFeed({800, 800, 800, 800});
+    EXPECT_EQ((R{rr2hr(0), rr2hr(-1), rr2hr(60001), tessivar::rr2hrState().queue1Count, rr2hr(800)}), (R{-1, -1, -1, 2, 75}));
+    EXPECT_EQ((R{fillQueue2(4), fillQueue2(-1)}), (R{-1, -1}));
 }
 
 }  // namespace
