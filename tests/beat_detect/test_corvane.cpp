@@ -5,15 +5,12 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "beat_detect/corvane_core.hpp"
 #include "beat_detect/detector_methods.hpp"
 #include "beat_detect/synthetic_ecg.hpp"
-#include "records/beat_compare.hpp"
-#include "records/wfdb.hpp"
 #include "support/log_capture.hpp"
 #include "tessivar/beat_detect.h"
 #include "tessivar/fir_filter.h"
@@ -112,11 +109,8 @@ TEST(Corvane, LearningWindowRawAmplitudeRule)
 
 TEST(Corvane, SilentWithoutBeatsAndEachBeatReportedOneBeatLate)
 {
-    std::vector<int16_t> wild = toInt16(beatsAt(1000, 12000, regularPeaks(500, 1000, 12000), normalBeat()));
-    for (size_t i = 0; i < wild.size(); ++i) wild[i] = int16_t((i / 50) % 2 ? 30000 : -30000) + wild[i] / 100;  // range 60000
     for (int32_t method : kMethods) {
-        for (const auto &x : {std::vector<int16_t>(12000, 0), std::vector<int16_t>(12000, -32768), wild})
-            EXPECT_TRUE(Handle(method).feed(x).empty()) << method;
+        for (int16_t level : {0, -32768}) EXPECT_TRUE(Handle(method).feed(std::vector<int16_t>(12000, level)).empty()) << method;
         Handle one(method);
         EXPECT_TRUE(one.feed(toInt16(beatsAt(1000, 20000, {5000}, normalBeat()))).empty()) << method;
         EXPECT_EQ(one.state().qrsCount, 1);  // accepted, never reported
@@ -150,7 +144,7 @@ TEST(Corvane, RegularRhythmSearchBackAndTWaves)
         for (const auto *x : {&small, &tall}) expectBeats(Handle(method).feed(toInt16(*x)), peaks, 3, 3000, 17000);
 }
 
-TEST(Corvane, RestartLongPausesAndBadConfigurations)
+TEST(Corvane, RestartBehavesLikeANewInstanceAndBadConfigurationsAreRefused)
 {
     const std::vector<int16_t> x = toInt16(beatsAt(1000, 15000, regularPeaks(500, 900, 15000), normalBeat()));
     for (int32_t method : kMethods) {
@@ -159,13 +153,6 @@ TEST(Corvane, RestartLongPausesAndBadConfigurations)
         ASSERT_FALSE(first.empty());
         EXPECT_EQ((std::vector<int32_t>{initBeatDetect(h.h), h.state().qrsCount, h.state().rrCount}), (std::vector<int32_t>{0, 0, 0}));
         EXPECT_EQ(h.feed(x), first) << method;  // behaves like a new instance
-        // minHR 1: a 12 s pause makes a search-back window longer than the rings; the rhythm is found after it.
-        Handle slow(method, 1000, 1);
-        std::vector<int64_t> peaks = regularPeaks(500, 1000, 8000);
-        for (int64_t p : regularPeaks(20500, 1000, 30000)) peaks.push_back(p);
-        int after = 0;
-        for (int64_t b : slow.feed(toInt16(beatsAt(1000, 30000, peaks, normalBeat())))) after += b > 20000;
-        EXPECT_GE(after, 7) << method;
     }
     LogCapture log;
     for (int32_t method : kMethods) {
@@ -204,29 +191,6 @@ TEST(FindRPeakMethod1, PositionsCapacityAndLimits)
     EXPECT_EQ(findRPeak(slow, x.data(), 20000, pos.data(), 64), -1);
     EXPECT_FALSE(log.contains("error"));
     delBeatDetect(&slow);
-}
-
-TEST(Corvane, Mitdb100AboveNinetyNinePercent)
-{
-    const std::string base = std::string(TESSIVAR_SHARED_DATA) + "/mitdb/100";
-    if (!std::ifstream(base + ".hea").good()) GTEST_SKIP() << "no recordings in " << TESSIVAR_SHARED_DATA;
-    const tessivar::records::Record rec = tessivar::records::readRecord(base);
-    std::vector<int16_t> x(rec.samples[0].size());
-    for (size_t t = 0; t < x.size(); ++t) x[t] = int16_t(std::lround(rec.physical(0, t) * 1000.0));
-    std::vector<int64_t> ref;
-    for (const auto &a : tessivar::records::readAnnotations(base + ".atr"))
-        if (tessivar::records::isBeat(a.code)) ref.push_back(a.time);
-    tessivar::records::CompareOptions o;
-    o.fs = 360;
-    Handle offline(1, 360);
-    std::vector<int32_t> pos(4000);
-    const int32_t count = findRPeak(offline.h, x.data(), int32_t(x.size()), pos.data(), 4000);
-    std::vector<std::vector<int64_t>> found = {std::vector<int64_t>(pos.begin(), pos.begin() + std::max(count, 0))};
-    for (int32_t method : kMethods) found.push_back(Handle(method, 360).feed(x));
-    for (const auto &f : found) {
-        const tessivar::records::BeatCounts c = tessivar::records::compareBeats(ref, f, o);
-        EXPECT_TRUE(c.sensitivity() >= 0.99 && c.positivePredictivity() >= 0.99) << c.sensitivity() << " " << c.positivePredictivity();
-    }
 }
 
 TEST(RwaveTools, ExtremaAndPeaks)
