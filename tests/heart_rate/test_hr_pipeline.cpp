@@ -21,8 +21,8 @@ namespace {
 namespace rec = tessivar::records;
 
 struct PipelineRun {
-    std::vector<int64_t> beatFrames;                // input frame of every beat's fiducial point
-    std::vector<std::pair<int64_t, int>> rates;     // (frame being processed, rate)
+    std::vector<int64_t> beatFrames;             // input frame of every beat's fiducial point
+    std::vector<std::pair<int64_t, int>> rates;  // (frame being processed, rate)
 };
 PipelineRun *g_run = nullptr;
 int64_t g_frame = 0;
@@ -71,8 +71,7 @@ TEST(HrPipeline, MitdbFirstSixMinutesMatchTheGoldenCounts)
         const rec::Record record = rec::readRecord(dir + name);
         const rec::FrameLayout layout = rec::chooseLayout(record, {}, "none");
         std::vector<int32_t> frames = rec::buildFrames(record, layout, 1000, 1000, 1000.0, int64_t(seconds * 1000));
-        const size_t words = 1 + layout.channelLead.size() + (layout.respSignal >= 0 ? 1 : 0);
-        const std::vector<int32_t> last(frames.end() - std::ptrdiff_t(words), frames.end());
+        const std::vector<int32_t> last(frames.end() - std::ptrdiff_t(1 + layout.channelLead.size() + (layout.respSignal >= 0)), frames.end());
         for (int k = 0; k < 2500; ++k) frames.insert(frames.end(), last.begin(), last.end());
         o.fs = record.header.fs;
         std::vector<int64_t> found, ref;
