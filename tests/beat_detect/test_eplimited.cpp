@@ -82,7 +82,7 @@ TEST(Eplimited, TimingTablesAndStorageLimits)
     EXPECT_TRUE(log.contains("INPUT NULL"));
 }
 
-TEST(Eplimited, FilterChainResponses)
+TEST(Eplimited, FilterChainPeakFinderAndClassifierRules)
 {
     Detector d;
     EplimitedBeatDetect &e = d.s();
@@ -96,20 +96,10 @@ TEST(Eplimited, FilterChainResponses)
     deriv2(e, 0, true);
     for (int n = 0; n < 20; ++n) EXPECT_EQ(deriv2(e, 3 * n, false), n < 10 ? 3 * n : 30) << n;
     // Integrator: 40 * 800 / 80 = 400; never above 32000.
+    auto integrate = [&e](int n, int32_t x) { int32_t y = 0; while (n-- > 0) y = mvwint(e, x, false); return y; };
     mvwint(e, 0, true);
-    int32_t y = 0;
-    for (int n = 0; n < 40; ++n) y = mvwint(e, 800, false);
-    EXPECT_EQ(y, 400);
-    for (int n = 0; n < 80; ++n) y = mvwint(e, 40000, false);
-    EXPECT_EQ(y, kEpMwiLimit);
-    for (int n = 0; n < 80; ++n) y = mvwint(e, 2147483647, false);
-    EXPECT_EQ(y, kEpMwiLimit);
-}
-
-TEST(Eplimited, PeakThresholdAndCheckRules)
-{
-    Detector d;
-    EplimitedBeatDetect &e = d.s();
+    EXPECT_EQ((std::vector<int32_t>{integrate(40, 800), integrate(80, 40000), integrate(80, 2147483647)}),
+              (std::vector<int32_t>{400, kEpMwiLimit, kEpMwiLimit}));
     Peak(e, 0, true);
     const int32_t in[] = {10, 50, 100, 80, 60, 59, 0}, out[] = {0, 0, 0, 0, 0, 100, 0};  // 60 = 0.6 * 100 is not below
     for (size_t i = 0; i < std::size(in); ++i) EXPECT_EQ(Peak(e, in[i], false), out[i]) << i;
@@ -140,7 +130,7 @@ TEST(Eplimited, PeakThresholdAndCheckRules)
     EXPECT_EQ(bls(400, {{420, 800}, {(400 + 219) % 431, -700}}), 0);
 }
 
-TEST(Eplimited, CleanRhythmReleaseAgeByPatientClass)
+TEST(Eplimited, ReleaseAgeByPatientClassAndEarlyBigBeats)
 {
     // No beat during eight learning seconds; then every beat, 331 = 80 + 251 old when
     // detected, released at 600 (adult) or at once (child, 200 <= 331).
@@ -155,10 +145,6 @@ TEST(Eplimited, CleanRhythmReleaseAgeByPatientClass)
             EXPECT_NEAR(double(found[i].first - age), 8500.0 + 1000.0 * double(i), 20.0);
         }
     }
-}
-
-TEST(Eplimited, EarlyBigBeatIsDroppedUnlessTheLastWasNoise)
-{
     // A triple-size beat 300 ms after a normal one: early and double the derivative, dropped; unless the
     // last beat was rejected as noise, and that detection clears the mark.
     std::vector<double> x = sixty();
