@@ -212,7 +212,7 @@ TEST_F(HrCalc, FlatLimbLeadsReportZeroAtFrame777OfEverySecond)
     }
 }
 
-TEST_F(HrCalc, SixSecondsWithoutABeatReportZeroEverySixSeconds)
+TEST_F(HrCalc, PausesReportZeroEverySixSecondsAndLongIntervalsTheirMeanRate)
 {
     std::vector<double> ii = rhythm(15000)[1], i(40000);
     ii.resize(40000, 0.0);
@@ -221,6 +221,10 @@ TEST_F(HrCalc, SixSecondsWithoutABeatReportZeroEverySixSeconds)
     const V beats = framesOf("beat"), zeros = framesOf("rate:0");
     ASSERT_TRUE(!beats.empty() && zeros.size() >= 2);
     EXPECT_EQ((V{zeros[0] - beats.back(), zeros[1] - zeros[0]}), (V{6001, 6001}));
+    start();
+    feed(rhythm(30000, 4500), 0, 30000);  // RR 4500 >= 4100: never stored; 120000 / 9000 = 13
+    EXPECT_GE(count("rate:13"), 2);
+    EXPECT_EQ(hrCalcState().rrArray[0], 0);
 }
 
 TEST_F(HrCalc, LeadOffReportsOnceAndLongLossRelearns)
@@ -243,13 +247,6 @@ TEST_F(HrCalc, LeadOffReportsOnceAndLongLossRelearns)
     EXPECT_EQ(hrCalcState().leadBuf[1].statusCount, 599);
 }
 
-TEST_F(HrCalc, TwoLongIntervalsReportTheirMeanRate)
-{
-    feed(rhythm(30000, 4500), 0, 30000);  // RR 4500 >= 4100: never stored; 120000 / 9000 = 13
-    EXPECT_GE(count("rate:13"), 2);
-    EXPECT_EQ(hrCalcState().rrArray[0], 0);
-}
-
 TEST_F(HrCalc, SettingsAndPatientClassReachEveryRestartOfTheDetector)
 {
     EXPECT_EQ((V{HR_setMinAdultQRSThr(300, 30), stage().qrsAmpThr, HR_setMinAdultQRSThr(0, 0), stage().qrsAmpThr}), (V{0, 300, 0, 160}));
@@ -268,16 +265,12 @@ TEST_F(HrCalc, SettingsAndPatientClassReachEveryRestartOfTheDetector)
     EXPECT_EQ((V{s.leadBuf[1].statusCount, s.leadBuf[7].statusCount, s.leadBuf[0].statusCount, s.curHR}), (V{600, 600, 0, 0}));
 }
 
-TEST_F(HrCalc, MethodTwoReadsFlaggedSamples)
+TEST_F(HrCalc, MethodTwoReadsFlaggedSamplesAndBadFramesAreHarmless)
 {
     start(2);
     feed(rhythm(15000), 0, 15000, 3, 0x2);
     EXPECT_GT(count("beat"), 0);
     EXPECT_EQ(hrCalcState().flaggedCount, 0);
-}
-
-TEST_F(HrCalc, BadFramesAndCallsOutsideARunAreHarmless)
-{
     LogCapture log;
     EXPECT_EQ(hrCalc(nullptr, 3, 0), -1);
     EXPECT_TRUE(log.contains("Input parameter exception."));
@@ -309,14 +302,10 @@ R afterTrusted1000(const R &rrs)
     return {last, s.queue2Count, s.queue2Count > 0 ? s.queue2[s.queue2Count - 1] : -1, int32_t(s.avgRR), s.queue1Count};
 }
 
-TEST(Rr2hr, FirstFourCallsAreZeroThenTheTrimmedMean)
+TEST(Rr2hr, FillingAndTheStableRules)
 {
     // Call 5: 700, 1200, 800 -> 2700 - 1200 - 700 = 800 -> 75; call 6: (3600 - 1900) / 2 = 850 -> 70.6 -> 71.
     EXPECT_EQ(rrFeed({700, 1200, 800, 900, 1000, 1100}), (R{0, 0, 0, 0, 75, 71}));
-}
-
-TEST(Rr2hr, StableRules)
-{
     struct Case {
         const char *what;
         R rrs, want;  // last result, queue2 count, newest accepted, avgRR, queue1 count
@@ -332,7 +321,7 @@ TEST(Rr2hr, StableRules)
     for (const Case &c : cases) EXPECT_EQ(afterTrusted1000(c.rrs), c.want) << c.what;
 }
 
-TEST(Rr2hr, PeriodTwoAndThreeWhileUnstable)
+TEST(Rr2hr, PatternsWhileUnstableAndRefusedIntervals)
 {
     // 600/900: irregular (600 / 750 = 0.8), even/odd means 600, 900 -> 750 ms -> 80.
     // 500/700/900: period 2 fails, period-3 means 500, 700, 900 -> 700 ms -> 85.7 -> 86.
@@ -341,10 +330,6 @@ TEST(Rr2hr, PeriodTwoAndThreeWhileUnstable)
         for (size_t k = 0; k < 15; ++k) rrs.push_back(pattern[k % pattern.size()]);
         EXPECT_EQ(rrFeed(rrs).back(), rate) << pattern.size();
     }
-}
-
-TEST(Rr2hr, ImpossibleIntervalsAndFillCountsAreRefused)
-{
     rrFeed({800, 800, 800, 800});
     EXPECT_EQ((R{rr2hr(0), rr2hr(-1), rr2hr(60001), tessivar::rr2hrState().queue1Count, rr2hr(800)}), (R{-1, -1, -1, 2, 75}));
     EXPECT_EQ((R{fillQueue2(4), fillQueue2(-1)}), (R{-1, -1}));
