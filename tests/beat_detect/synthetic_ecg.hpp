@@ -1,5 +1,4 @@
-// Synthetic ECG for the detector tests: Gaussian waves at exactly known
-// samples on a zero baseline, in microvolts.
+// Synthetic ECG for the detector tests: Gaussian waves at known samples on a zero baseline, in microvolts.
 #pragma once
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// Beat detector facade (handle header, dispatch by method, refusals, debug
-// streams, offline detection) and the Orin detector (method 2) at its 200 Hz
-// design rate: fixed-point helpers, restarts and its one shared state.
+// Beat detector facade, and the Orin detector (method 2) at its 200 Hz design rate.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// Adaptive-threshold R-wave detectors (method 1 and kt), the offline R-peak
-// finder and their whole-array tools: derived lengths, learning, reporting one
-// beat late, search-back, T waves, restarts, bad input, one recording.
+// Adaptive-threshold R-wave detectors (method 1 and kt), the offline R-peak finder and their whole-array tools.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -129,8 +127,7 @@ TEST(Corvane, RegularRhythmSearchBackAndTWaves)
             const std::vector<int64_t> peaks = regularPeaks(fs / 2, int64_t(0.8 * fs), n);
             expectBeats(h.feed(toInt16(beatsAt(fs, n, peaks, normalBeat()))), peaks, 2 + fs / 250, 3 * fs, int64_t(n) - int64_t(2.1 * fs));
         }
-    // A 400 uV beat among 1000 uV ones (integral 0.16: between the noise and signal thresholds)
-    // is found by search-back; a sharp T wave of half the R 300 ms behind it is no beat.
+    // A 400 uV beat among 1 mV ones (integral 0.16, between the thresholds): search-back; a sharp half-size T: no beat.
     const std::vector<int64_t> peaks = regularPeaks(500, 1000, 20000);
     std::vector<double> small(20000, 0.0);
     for (int64_t p : peaks)

@@ -1,6 +1,4 @@
-// Limited-resource QRS detector: timing tables (tools/eplimited_timing.py),
-// filter chain, peak and classifier rules, beat stage, plausibility checks
-// and the beat measurement; responses derived by hand beside each case.
+// Limited-resource QRS detector and its beat measurement; timing tables from tools/eplimited_timing.py.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -124,8 +122,7 @@ TEST(Eplimited, TimingFiltersPeakFinderAndClassifierRules)
 
 TEST(Eplimited, ReleaseAgeByPatientClassAndEarlyBigBeats)
 {
-    // No beat during eight learning seconds; then every beat, 331 = 80 + 251 old when
-    // detected, released at 600 (adult) or at once (child, 200 <= 331).
+    // Nothing in eight learning seconds; then every beat, 80 + 251 old when detected, released at 600 (adult) or at once (child).
     for (const auto &[mode, age] : {std::pair{0, 600}, {1, 331}}) {
         Detector d(1000, mode);
         const Found found = d.feed(sixty());
@@ -137,8 +134,7 @@ TEST(Eplimited, ReleaseAgeByPatientClassAndEarlyBigBeats)
             EXPECT_NEAR(double(found[i].first - age), 8500.0 + 1000.0 * double(i), 20.0);
         }
     }
-    // A triple-size beat 300 ms after a normal one: early and double the derivative, dropped; unless the
-    // last beat was rejected as noise, and that detection clears the mark.
+    // A triple-size beat 300 ms after a normal one is dropped, unless the last was noise; that detection clears the mark.
     std::vector<double> x = sixty();
     test::addWave(x, 1000, 12800.0, {0.0, 3000.0, 0.008});
     for (bool marked : {false, true}) {
@@ -155,9 +151,8 @@ TEST(Eplimited, ReleaseAgeByPatientClassAndEarlyBigBeats)
 
 TEST(Eplimited, PlausibilityThresholdsByClassAndBySetting)
 {
-    // Amplitude 120: below the adult 160, above the child 50; 12000: at least 10001. Triangle QRS
-    // 40 full-rate samples wide: accepted with a 30-sample minimum, noise with 60. A rejected
-    // rhythm leaves only the first beat after init, which is not measured.
+    // 120 uV: below the adult 160, above the child 50; 12000: >= 10001; a 40-sample triangle: above 30, below 60.
+    // A rejected rhythm leaves only the first beat after init, which is not measured.
     std::vector<double> tri(20000, 0.0);
     for (int64_t p = 500; p < 20000; p += 1000)
         for (int64_t k = -20; k <= 20; ++k) tri[size_t(p + k)] = 1000.0 - 50.0 * double(std::llabs(k));
@@ -190,9 +185,8 @@ TEST(Eplimited, PlausibilityThresholdsByClassAndBySetting)
 
 TEST(Eplimited, SearchBackAndThresholdReset)
 {
-    // The beat at 12500 at 0.3 size: below the threshold, above half of it. Declared when
-    // sinceLast reaches 1581 (limit 1000 + 500 + 80), about 500 samples after its own peak:
-    // delay 80 + 251 + 500, released at once; its position lines up with the others.
+    // A 0.3-size beat at 12500 (below the threshold, above half): declared at sinceLast 1581 (1000 + 500 + 80),
+    // 500 samples after its peak: delay 80 + 251 + 500, released at once, in line with the others.
     {
         Detector d;
         const Found found = d.feed(sixty([](int64_t p) { return p == 12500 ? 300.0 : 1000.0; }));
@@ -204,9 +198,8 @@ TEST(Eplimited, SearchBackAndThresholdReset)
         }
         EXPECT_NEAR(lateDelay, 831, 5);
     }
-    // Child detector; beats shrink to a tenth after 12 s (below half the threshold). Eight seconds
-    // after the last detection (~11835) the threshold is rebuilt: the candidate kept since 12500 is
-    // declared at once, then every small beat from 20500 to 29500.
+    // Child; beats a tenth after 12 s. Eight seconds after the last detection (~11835) the threshold is rebuilt:
+    // the candidate kept since 12500 is declared at once, then every small beat from 20500 to 29500.
     Detector d(1000, 1);
     const Found found = d.feed(sixty([](int64_t p) { return p > 12000 ? 100.0 : 1000.0; }, 30000));
     const auto first = std::find_if(found.begin(), found.end(), [](const auto &f) { return f.first - f.second > 12000; });

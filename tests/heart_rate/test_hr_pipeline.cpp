@@ -1,6 +1,4 @@
-// Heart rate of the whole front end (method 0 on lead II, 1000 Hz), driven
-// as a host would: beats on MIT-BIH recordings against golden counts kept
-// in tests/data/heart_rate, and steady simulated rates.
+// Heart rate of the whole front end (method 0 on II, 1000 Hz) driven as a host would, on recordings and simulations.
 #include <gtest/gtest.h>
 
 #include <algorithm>
