@@ -88,7 +88,6 @@ TEST(Corvane, DerivedLengthsAndTheLearningWindowRule)
         {-13000, 7000, false, true, "mean 10000, range exactly 20000"},
         {-13001, 7000, false, false, "mean 10000.5, range 20001"},
         {5000, 7000, false, true, "mean 6000 is not above 6000"},
-        {0, 30000, true, true, "mean 15, range 30000"},
     };
     for (const Case &c : cases) {
         std::vector<int16_t> x(2001, 0);
@@ -241,7 +240,7 @@ TEST(RwaveTools, WaveDurationLynnFiltersAndDerivativeKernel)
     std::vector<int16_t> flat(40, 7);
     Vec hp(40);
     ASSERT_EQ(xpaFilterDouble(flat.data(), 40, fs, 1, hp.data()), 1);
-    for (int k = 8; k < 32; ++k) EXPECT_NEAR(hp[size_t(k)], 0.0, 1e-9) << k;  // 7 - 64 * 7 / 64 inside the input
+    EXPECT_TRUE(std::all_of(&hp[8], &hp[32], [](double v) { return std::fabs(v) < 1e-9; }));  // 7 - 64 * 7 / 64 inside
     EXPECT_EQ(xpaFilterDouble(flat.data(), 15, fs, 1, hp.data()), -1);       // n < 2 fs
     // Slope of the ramp k: (8/8)(k+2 + 2(k+1) - 2(k-1) - (k-2)) = 8; ends 8 (x1 - x0) and 4 (x2 - x0), then two zeros.
     Vec ramp(16), slope(16), want(16, 8.0);
@@ -262,13 +261,9 @@ TEST(RwaveTools, WaveDurationLynnFiltersAndDerivativeKernel)
         for (double &t : absTaps) t = std::fabs(t);
         EXPECT_EQ(derivativeFiltDouble(impulse.data(), 1, rate, out.data(), mag.data()), K);
         EXPECT_TRUE(near(out.data(), taps) && near(mag.data(), absTaps)) << rate;
-        for (int32_t method : {1, 3}) {  // the detectors' "derivative" filter carries the same taps
-            const BeatDetectConf c = {"k", nullptr, rate, 0, method, 0, 0};
-            BeatDetect *h = newBeatDetect(&c);
-            const auto *fir = reinterpret_cast<const FirFilter *>(tessivar::corvane::stateOf(h).derivative);
-            EXPECT_TRUE(fir->num_num == K && near(fir->numData, taps)) << rate << " " << method;
-            delBeatDetect(&h);
-        }
+        Handle h(1, rate);  // the real-time detector's "derivative" filter carries the same taps
+        const auto *fir = reinterpret_cast<const FirFilter *>(h.state().derivative);
+        EXPECT_TRUE(fir->num_num == K && near(fir->numData, taps)) << rate;
     }
 }
 

