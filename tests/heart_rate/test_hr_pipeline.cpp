@@ -17,18 +17,10 @@ namespace {
 
 namespace rec = tessivar::records;
 
-struct PipelineRun {
-    std::vector<int64_t> beatFrames;             // input frame of every beat's fiducial point
-    std::vector<std::pair<int64_t, int>> rates;  // (frame being processed, rate)
-};
-PipelineRun *g_run = nullptr;
-int64_t g_frame = 0;
-
-PipelineRun runFrames(const std::string &wire, const std::string &data, const std::vector<int32_t> &frames)
+// Input frames (1000 Hz) through a front end as a host drives it; the input frame of every beat's fiducial point.
+std::vector<int64_t> beatFrames(const std::string &wire, const std::string &data, const std::vector<int32_t> &frames)
 {
-    PipelineRun run;
-    g_run = &run;
-    g_frame = 0;
+    std::vector<int64_t> beats;
     PreprocessConf c{};
     c.fs = c.lsbMv = 1000;
     c.paceInhib = 1;
@@ -36,17 +28,17 @@ PipelineRun runFrames(const std::string &wire, const std::string &data, const st
     c.wireType = wire.c_str();
     c.dataType = data.c_str();
     c.hrLead = c.respLead = "II";
-    c.onHeartRate = [](int rate) { g_run->rates.emplace_back(g_frame, rate); };
     c.printFunc = [](const char *) {};
     EXPECT_EQ(ecgPreprocessInit(&c), 0);
-    ecgPreprocessSetBeatEventCallback([](const EcgBeatEvent *e, void *) { g_run->beatFrames.push_back(e->frame); }, nullptr);
+    ecgPreprocessSetBeatEventCallback(
+        [](const EcgBeatEvent *e, void *user) { static_cast<std::vector<int64_t> *>(user)->push_back(e->frame); }, &beats);
     ecgPreprocessSetFilter("0.67", "50", "35");
     const int in = getCurInFrame(), block = 50;
     std::vector<int> out(size_t(block * getCurOutFrame()));
-    for (const int64_t count = int64_t(frames.size()) / in; g_frame < count; g_frame += block)
-        ecgPreprocessDoPreprocess(int(std::min<int64_t>(block, count - g_frame)), frames.data() + g_frame * in, out.data());
+    for (int64_t f = 0, count = int64_t(frames.size()) / in; f < count; f += block)
+        ecgPreprocessDoPreprocess(int(std::min<int64_t>(block, count - f)), frames.data() + f * in, out.data());
     ecgPreprocessDenit();
-    return run;
+    return beats;
 }
 
 TEST(HrPipeline, MitdbFirstSixMinutesMatchTheGoldenCounts)
@@ -71,7 +63,7 @@ TEST(HrPipeline, MitdbFirstSixMinutesMatchTheGoldenCounts)
         for (int k = 0; k < 2500; ++k) frames.insert(frames.end(), last.begin(), last.end());
         o.fs = record.header.fs;
         std::vector<int64_t> found, ref;
-        for (int64_t k : runFrames(layout.wireType, layout.dataType, frames).beatFrames) found.push_back(std::llround(k * o.fs / 1000));
+        for (int64_t k : beatFrames(layout.wireType, layout.dataType, frames)) found.push_back(std::llround(k * o.fs / 1000));
         std::sort(found.begin(), found.end());
         for (const rec::Annotation &a : rec::readAnnotations(dir + name + ".atr"))
             if (rec::isBeat(a.code) && double(a.time) < seconds * o.fs) ref.push_back(a.time);
