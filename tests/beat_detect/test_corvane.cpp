@@ -25,11 +25,10 @@ const int32_t kMethods[] = {1, 3};  // Corvane and kt
 
 struct Handle {
     BeatDetect *h = nullptr;
-    explicit Handle(int32_t method, int32_t fs = 1000, int32_t minHR = 0)
+    explicit Handle(int32_t method, int32_t fs = 1000)  // creation initialises the detector
     {
-        const BeatDetectConf c = {"t", nullptr, fs, 0, method, 0, minHR};
+        const BeatDetectConf c = {"t", nullptr, fs, 0, method, 0, 0};
         h = newBeatDetect(&c);
-        if (h != nullptr) initBeatDetect(h);
     }
     ~Handle() { delBeatDetect(&h); }
     cv::Detector &state() const { return cv::stateOf(h); }
