@@ -282,7 +282,6 @@ TEST_F(HrCalc, MethodTwoReadsFlaggedSamplesAndBadFramesAreHarmless)
     EXPECT_EQ(hrCalcState().detector, nullptr);
 }
 
-
 R rrFeed(const R &rrs, bool fresh = true)
 {
     if (fresh) init_rr2hr();
@@ -333,7 +332,6 @@ TEST(Rr2hr, PatternsWhileUnstableAndRefusedIntervals)
     EXPECT_EQ((R{rr2hr(0), rr2hr(-1), rr2hr(60001), tessivar::rr2hrState().queue1Count, rr2hr(800)}), (R{-1, -1, -1, 2, 75}));
     EXPECT_EQ((R{fillQueue2(4), fillQueue2(-1)}), (R{-1, -1}));
 }
-
 
 // Input frames (1000 Hz) through a front end as a host drives it; the input frame of every beat's fiducial point.
 std::vector<int64_t> beatFrames(const std::string &wire, const std::string &data, const std::vector<int32_t> &frames)
