@@ -1,515 +1,394 @@
-// Heart-rate calculator: the rate rule, start and learning, lead choice and
-// change with replay, lead-off, flat line and pause reports, bad input.
-// Frames go straight to hrCalc; synthetic beats sit at known samples.
+// Heart-rate calculator (frames straight to hrCalc, beats at known samples), the RR averager, and the beats of
+// the whole front end (method 0 on II) driven as a host would on annotated recordings.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "beat_detect/eplimited.hpp"
 #include "beat_detect/synthetic_ecg.hpp"
 #include "heart_rate/hr_calc.hpp"
+#include "heart_rate/rr2hr.hpp"
+#include "records/beat_compare.hpp"
+#include "records/frames.hpp"
+#include "records/wfdb.hpp"
 #include "support/log_capture.hpp"
-#include "tessivar/beat_detect.h"
 #include "tessivar/hr_calc.h"
+#include "tessivar/rr2hr.h"
+#include "tessivar/tessivar.h"
 
 namespace {
 
+namespace rec = tessivar::records;
+using R = std::vector<int32_t>;
 using tessivar::hrCalcState;
 using tessivar::test::LogCapture;
+using Signals = std::vector<std::vector<double>>;
+using V = std::vector<int64_t>;
+using S = std::vector<std::string>;
 
-// ---- the rate from RR intervals -----------------------------------------------
-
-int32_t rate(std::vector<int32_t> rr)
+TEST(HrRate, RhythmRulesTable)
 {
-    rr.resize(12, 0);
-    return tessivar::rrArray2hr(rr.data());
+    struct Case { std::vector<int32_t> rr; int32_t want; const char *hand; } cases[] = {
+        {{600, 900, 600, 900, 600, 900, 600, 900, 600, 900, 600, 900}, 80, "period 2: 12*60000/9000"},
+        {{1300, 1300, 1300, 1300}, 46, "slow: int(240000/5200 + 0.05)"},
+        {{1200, 1200, 1200, 600}, 50, "1200 is not slow: 2*60000/(4200-1200-600)"},
+        {{1201, 1201, 1201, 600}, 57, "slow: int(240000/4203 + 0.05) = 57.15"},
+        {{800, 700}, 0, "two intervals"},
+        {{700, 800, 900}, 75, "three: 60000/800"},
+        {{700, 800, 900, 0, 5000}, 75, "counting stops at the first 0"},
+        {{1000, 1000, 1000, 1000, 1000, 500, 1000, 1000, 1500, 1000, 1000, 1000}, 60, "trimmed 600000/10000"},
+        // 1210/1100 - 1 = 0.1000000000000001 <= float 0.1: period 2 holds, 12*60000/9510 = 75.7 -> 76.
+        {{1000, 500, 1100, 500, 1210, 500, 1100, 500, 1000, 500, 1100, 500}, 76, "float tenth"},
+        {{1000, 500, 1100, 500, 1210, 500, 1101, 500, 1000, 500, 1100, 500}, 77, "0.101 breaks: 600000/7801"},
+        {{500, 500, 1000, 500, 500, 1000, 500, 500, 1000, 500, 500, 1000}, 90, "period 3: 720000/8000"},
+        {{800, 800, 800, 800, 1200, 800, 800, 800, 800, 1200, 800, 800}, 68, "period 5: 600000/(10400-1600)"},
+        // Period 5 compares k = 0..4 only: entries 10, 11 may differ. 600000/8000 (trimmed would be 71).
+        {{600, 700, 800, 900, 1000, 600, 700, 800, 900, 1000, 1100, 1100}, 75, "period 5 bounds"},
+        {{500, 600, 700, 1000, 500, 600, 700, 1000, 500, 600, 700, 1000}, 86, "period 4: 720000/8400 = 85.7"},
+        // Period 4 compares k = 0..7 (7 against 11): fails, trimmed 600000/6900 = 86.96 (83 if 7 were skipped).
+        {{500, 600, 700, 1000, 500, 600, 700, 1000, 500, 600, 700, 1300}, 87, "period 4 bounds"},
+    };
+    for (const Case &c : cases) {
+        std::vector<int32_t> rr = c.rr;
+        rr.resize(12, 0);
+        EXPECT_EQ(tessivar::rrArray2hr(rr.data()), c.want) << c.hand;
+    }
 }
 
-TEST(HrRate, PatternsSlowRhythmAndShortHistories)
+// What the calculator reported: (frames received, "rate:75" / "beat" / "lead:1" / ...), beat positions.
+std::vector<std::pair<int64_t, std::string>> g_events;
+std::vector<int32_t> g_beats;
+int64_t g_frame = 0;
+int add(const std::string &e) { return g_events.emplace_back(g_frame, e), 0; }
+V framesOf(const std::string &what)
 {
-    // Bigeminy 600 / 900: period 2 holds, the plain mean 12 * 60000 / 9000.
-    EXPECT_EQ(rate({600, 900, 600, 900, 600, 900, 600, 900, 600, 900, 600, 900}), 80);
-    // Slow rhythm: int(240000 / 5200 + 0.05) = int(46.20).
-    EXPECT_EQ(rate({1300, 1300, 1300, 1300}), 46);
-    // The slow rule needs the first three above 1200: 1200 is not, so the
-    // trimmed mean 2 * 60000 / (4200 - 1200 - 600) = 50; 1201 is:
-    // int(240000 / 4203 + 0.05) = int(57.15).
-    EXPECT_EQ(rate({1200, 1200, 1200, 600}), 50);
-    EXPECT_EQ(rate({1201, 1201, 1201, 600}), 57);
-    // Two intervals: 0. Three: 60000 over the middle one.
-    EXPECT_EQ(rate({}), 0);
-    EXPECT_EQ(rate({800, 700}), 0);
-    EXPECT_EQ(rate({700, 800, 900}), 75);
-    // Counting stops at the first empty entry.
-    EXPECT_EQ(rate({700, 800, 900, 0, 5000}), 75);
-    // Twelve with outliers and no pattern: the mean without the extremes,
-    // 10 * 60000 / (12000 - 1500 - 500) = 60.
-    EXPECT_EQ(rate({1000, 1000, 1000, 1000, 1000, 500, 1000, 1000, 1500, 1000, 1000, 1000}), 60);
+    V f;
+    for (const auto &e : g_events)
+        if (e.second == what) f.push_back(e.first);
+    return f;
 }
-
-TEST(HrRate, PatternToleranceIsTheSinglePrecisionTenth)
+int count(const std::string &what) { return int(framesOf(what).size()); }
+S whats(size_t n = SIZE_MAX)
 {
-    // Every other interval 500; the others step 1000, 1100, 1210, 1100,
-    // 1000, 1100, so no period of 3, 4 or 5 holds. 1210 / 1100 - 1 and
-    // 1100 / 1000 - 1 are 0.1000000000000001 in double: within the float
-    // 0.1 (0.10000000149), so period 2 holds and the plain mean is taken,
-    // int(12 * 60000 / 9510 + 0.5) = int(76.21) = 76 (in double precision
-    // the pattern would fail and give the trimmed 77). With 1101 for the
-    // fourth long interval (1101 / 1000 - 1 = 0.101) it breaks: 10 * 60000
-    // / (9511 - 1210 - 500) = 76.91 -> 77.
-    EXPECT_EQ(rate({1000, 500, 1100, 500, 1210, 500, 1100, 500, 1000, 500, 1100, 500}), 76);
-    EXPECT_EQ(rate({1000, 500, 1100, 500, 1210, 500, 1101, 500, 1000, 500, 1100, 500}), 77);
-    // Period 3 (trigeminy 500, 500, 1000): 12 * 60000 / 8000 = 90.
-    EXPECT_EQ(rate({500, 500, 1000, 500, 500, 1000, 500, 500, 1000, 500, 500, 1000}), 90);
-    // Period 5 only: the newest ten, 10 * 60000 / (10400 - 800 - 800) =
-    // 68.18 (the plain mean would be 69, the trimmed one 71).
-    EXPECT_EQ(rate({800, 800, 800, 800, 1200, 800, 800, 800, 800, 1200, 800, 800}), 68);
-    // Period 5 compares entries 0..4 with 5..9 only: the two oldest may
-    // differ. 10 * 60000 / 8000 = 75 (comparing them too would fail the
-    // pattern and give the trimmed 600000 / 8500 = 70.6 -> 71).
-    EXPECT_EQ(rate({600, 700, 800, 900, 1000, 600, 700, 800, 900, 1000, 1100, 1100}), 75);
-    // Period 4 (500, 600, 700, 1000): 12 * 60000 / 8400 = 85.7 -> 86 (the
-    // trimmed mean would be 87). It compares entries 0..7 with 4..11: with
-    // the oldest 1300 the pattern fails and the trimmed mean 600000 / 6900
-    // = 86.96 -> 87 is taken (83 if entry 7 against 11 were skipped).
-    EXPECT_EQ(rate({500, 600, 700, 1000, 500, 600, 700, 1000, 500, 600, 700, 1000}), 86);
-    EXPECT_EQ(rate({500, 600, 700, 1000, 500, 600, 700, 1000, 500, 600, 700, 1300}), 87);
+    S r;
+    for (size_t i = 0; i < std::min(n, g_events.size()); ++i) r.push_back(g_events[i].second);
+    return r;
 }
-
-// ---- a calculator driven frame by frame ----------------------------------------
-
-struct Event {
-    int64_t frame;  // frames received when it came
-    std::string what;
-};
-
-struct Host {
-    std::vector<Event> events;
-    std::vector<int32_t> beatPositions;
-    int64_t frame = 0;
-
-    static Host &get()
-    {
-        static Host h;
-        return h;
-    }
-    static void add(const std::string &e) { get().events.push_back({get().frame, e}); }
-    static int onBeat(void *, int32_t position, int32_t flag)
-    {
-        get().beatPositions.push_back(position);
-        add("beat" + std::string(flag != 0 ? "!" : ""));
-        return 0;
-    }
-    static int onRate(void *, int32_t r)
-    {
-        add("rate:" + std::to_string(r));
-        return 0;
-    }
-    static int onLead(void *, int32_t l)
-    {
-        add("lead:" + std::to_string(l));
-        return 0;
-    }
-    static int onLearning(void *, int32_t s)
-    {
-        add("learning:" + std::to_string(s));
-        return 0;
-    }
-    static int onResp(void *, int32_t r)
-    {
-        add("resp:" + std::to_string(r));
-        return 0;
-    }
-    int count(const std::string &what) const
-    {
-        return int(std::count_if(events.begin(), events.end(), [&](const Event &e) { return e.what == what; }));
-    }
-    // The events other than beats.
-    std::vector<std::string> reports() const
-    {
-        std::vector<std::string> r;
-        for (const Event &e : events)
-            if (e.what != "beat") r.push_back(e.what);
-        return r;
-    }
-    std::vector<int64_t> framesOf(const std::string &what) const
-    {
-        std::vector<int64_t> f;
-        for (const Event &e : events)
-            if (e.what == what) f.push_back(e.frame);
-        return f;
-    }
-};
 
 class HrCalc : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        Host::get() = Host{};
-        start();
-    }
+    void SetUp() override { start(); }
     void TearDown() override { hrCalcDeinit(); }
-
-    void start(int32_t lead = 1, int32_t mode = 0, int32_t method = 0)
+    static void start(int32_t method = 0)
     {
-        const HrCalcCallbacks cb = {nullptr, Host::onBeat, Host::onRate, Host::onLead, Host::onLearning, Host::onResp, nullptr};
-        ASSERT_EQ(hrCalcInit(lead, mode, method, &cb), 0);
+        hrCalcDeinit();
+        g_events.clear();
+        g_beats.clear();
+        g_frame = 0;
+        const HrCalcCallbacks cb = {
+            nullptr, [](void *, int32_t p, int32_t) { return g_beats.push_back(p), add("beat"); },
+            [](void *, int32_t r) { return add("rate:" + std::to_string(r)); }, [](void *, int32_t l) { return add("lead:" + std::to_string(l)); },
+            [](void *, int32_t s) { return add("learning:" + std::to_string(s)); },
+            [](void *, int32_t r) { return add("resp:" + std::to_string(r)); }, nullptr};
+        ASSERT_EQ(hrCalcInit(1, 0, method, &cb), 0);
     }
-    // Frames of `leads` leads: status, then lead l's sample from signal l
-    // (missing signals are 0).
-    void feed(const std::vector<std::vector<double>> &signals, size_t from, size_t to, int32_t leads = 3,
-              int32_t status = 0, uint32_t noisy = 0)
+    // Frames [from, to) of `leads` leads, lead l's sample from sig[l] (0 when missing).
+    static void feed(const Signals &sig, size_t from, size_t to, int32_t leads = 3, int32_t status = 0, uint32_t noisy = 0)
     {
         std::vector<int32_t> frame(size_t(1 + leads), 0);
         for (size_t n = from; n < to; ++n) {
             frame[0] = status;
-            for (int32_t l = 0; l < leads; ++l)
-                frame[size_t(1 + l)] = size_t(l) < signals.size() && n < signals[size_t(l)].size()
-                                           ? int32_t(std::lround(signals[size_t(l)][n]))
-                                           : 0;
-            ++Host::get().frame;
+            for (size_t l = 0; l < size_t(leads); ++l)
+                frame[1 + l] = l < sig.size() && n < sig[l].size() ? int32_t(std::lround(sig[l][n])) : 0;
+            ++g_frame;
             ASSERT_EQ(hrCalc(frame.data(), leads, noisy), 0);
         }
     }
-    const Host &host() const { return Host::get(); }
+    static const tessivar::EpBeatStage &stage() { return tessivar::eplimitedOf(hrCalcState().detector).s; }
 };
 
-// Clean beats every `rr` samples from 500 on lead II, lead I at half size.
-std::vector<std::vector<double>> rhythm(size_t n, int64_t rr = 800)
+// Beats every rr samples from 500 on lead II (1 mV), lead I at half size.
+Signals rhythm(size_t n, int64_t rr = 800)
 {
-    const std::vector<double> ii = tessivar::test::beatsAt(1000, n, tessivar::test::regularPeaks(500, rr, n),
-                                                           tessivar::test::normalBeat(1000));
-    std::vector<double> i(ii.size());
-    for (size_t k = 0; k < ii.size(); ++k) i[k] = ii[k] / 2;
-    return {i, ii};
+    auto lead = [&](double amp) { return tessivar::test::rhythmOf(1000, n, 500, rr, [amp](int64_t) { return amp; }); };
+    return {lead(500.0), lead(1000.0)};
 }
 
-TEST_F(HrCalc, StartReportsTheLeadThenMinusOneAndPrimesTheDetector)
+TEST_F(HrCalc, StartReportsLeadAndMinusOneAndPrimesTheDetector)
 {
-    EXPECT_EQ(host().events.size(), 2u);
-    EXPECT_EQ(host().events[0].what, "lead:1");
-    EXPECT_EQ(host().events[1].what, "rate:-1");
+    EXPECT_EQ(whats(), (S{"lead:1", "rate:-1"}));
     const tessivar::HrCalcModule &s = hrCalcState();
     ASSERT_NE(s.detector, nullptr);
-    EXPECT_EQ(s.detector->fs, 1000);
-    EXPECT_EQ(s.detector->maxHR, 300);
-    EXPECT_EQ(s.detector->minHR, 30);
-    EXPECT_EQ(s.isFirstBeat, 1);
-    EXPECT_EQ(s.sinceBeat, -20000);
-    EXPECT_EQ(s.hrLead, 1);
-    EXPECT_EQ(s.autoLead, 0);
-    // Priming carried the detector through learning.
-    EXPECT_EQ(tessivar::eplimitedOf(s.detector).c.qpkcnt, 8);
+    EXPECT_EQ((V{s.detector->fs, s.detector->maxHR, s.detector->minHR, s.sinceBeat, s.isFirstBeat}), (V{1000, 300, 30, -20000, 1}));
+    EXPECT_EQ(tessivar::eplimitedOf(s.detector).c.qpkcnt, 8);  // priming carried it through learning
     int32_t length = 0;
     const int16_t *beat = tessivar::hrNormalBeat(&length);
-    ASSERT_EQ(length, 764);
-    EXPECT_EQ(beat[423], 723);
-    EXPECT_EQ(*std::max_element(beat, beat + length), 723);
-    EXPECT_EQ(beat[395], -125);
-    EXPECT_EQ(beat[660], 158);
-    EXPECT_EQ(beat[0], -54);
-    EXPECT_EQ(beat[763], -54);
+    EXPECT_EQ((V{length, *std::max_element(beat, beat + 764), beat[423], beat[395], beat[660]}), (V{764, 723, 723, -125, 158}));
 }
 
-TEST_F(HrCalc, FirstBeatOnlyAnchorsAndTheRateFollows)
+TEST_F(HrCalc, EveryBeatButTheFirstIsReportedAtTheDetectorsPosition)
 {
-    // The same detector, primed the same way and fed lead II from sample 0,
-    // is the reference: hr_calc reports every beat it confirms within the
-    // samples processed (300 behind), except the first, with the same
-    // position; then 75 per minute (RR 800).
+    // Reference: the same detector, primed alike, fed lead II up to 300 samples before the end, less its first beat.
     const size_t n = 30000;
-    const auto sig = rhythm(n);
+    const Signals sig = rhythm(n);
     feed(sig, 0, n);
-
     const BeatDetectConf c = {"ref", nullptr, 1000, 0, 0, 0, 0};
     BeatDetect *ref = newBeatDetect(&c);
-    ASSERT_NE(ref, nullptr);
     initBeatDetect(ref);
     int32_t length = 0;
     const int16_t *beat = tessivar::hrNormalBeat(&length);
     uint8_t noise = 0;
     for (int i = 0; i < 10000; ++i) realtimeDetectBeat(ref, beat[i % length], &noise);
     std::vector<int32_t> expected;
-    for (size_t k = 0; k + 300 < n; ++k) {
-        const int32_t d = realtimeDetectBeat(ref, int16_t(std::lround(sig[1][k])), &noise);
-        if (d > 0) expected.push_back(d);
-    }
+    for (size_t k = 0; k + 300 < n; ++k)
+        if (const int32_t d = realtimeDetectBeat(ref, int16_t(std::lround(sig[1][k])), &noise); d > 0) expected.push_back(d);
     delBeatDetect(&ref);
     ASSERT_GE(expected.size(), 10u);
     expected.erase(expected.begin());
-    EXPECT_EQ(host().beatPositions, expected);
-    EXPECT_EQ(host().count("beat"), int(expected.size()));
-
-    EXPECT_GE(host().count("rate:75"), 1);
-    EXPECT_GE(host().count("resp:75"), 1);
-    EXPECT_EQ(hrCalcState().curHR, 75);
-    // Rates come only when they change.
-    EXPECT_EQ(host().count("rate:75"), 1);
+    EXPECT_EQ(g_beats, expected);
+    EXPECT_EQ(count("rate:75"), 1);  // 60000 / 800, once (rates only on change), also to respiration
+    EXPECT_EQ(count("resp:75"), 1);
 }
 
-TEST_F(HrCalc, LearningAgainClearsAndTheNextBeatOnlyAnchors)
+TEST_F(HrCalc, AutomaticLeadStartsFromIIAndTakesTheLargestValidLimbLead)
 {
-    const size_t n = 40000;
-    const auto sig = rhythm(n);
-    feed(sig, 0, 20000);
-    const int before = host().count("beat");
-    ASSERT_GT(before, 5);
-    ASSERT_EQ(hrEnterLearning(), 0);
-    EXPECT_EQ(host().events.back().what, "learning:1");
-    const tessivar::HrCalcModule &s = hrCalcState();
-    EXPECT_EQ(s.isFirstBeat, 1);
-    EXPECT_EQ(s.rrArray[0], 0);
-    EXPECT_EQ(s.leadBuf[1].samples[500], 0);
-    feed(sig, 20000, n);
-    // Twenty more seconds (25 beats) on the cleared history: the first beat
-    // after learning anchors, the rest are reported.
-    const int after = host().count("beat") - before;
-    EXPECT_GE(after, 20);
-    EXPECT_LE(after, 24);
-}
-
-TEST_F(HrCalc, AutomaticLeadStartsFromIIAndPicksTheLargestLimbLead)
-{
-    Host::get().events.clear();
+    g_events.clear();
     ASSERT_EQ(hrCalcSetLead(18), 0);
-    ASSERT_EQ(host().events.size(), 2u);
-    EXPECT_EQ(host().events[0].what, "lead:1");
-    EXPECT_EQ(host().events[1].what, "rate:-1");
-    EXPECT_EQ(hrCalcState().autoLead, 1);
-    EXPECT_EQ(hrCalcState().hrLead, 1);
-    EXPECT_EQ(hrCalcState().leadBuf[1].maxPP, -1);
-
-    // Lead II small (about 300 uV peak to peak), lead I 1500, III ... aVF
-    // 200. The check every 5000 frames finds II below 500 and takes lead I
-    // (largest below 3000, above 1.2 times II's).
-    const size_t n = 12000;
-    const std::vector<int64_t> peaks = tessivar::test::regularPeaks(500, 800, n);
-    std::vector<std::vector<double>> sig;
+    EXPECT_EQ(whats(), (S{"lead:1", "rate:-1"}));
+    EXPECT_EQ((V{hrCalcState().autoLead, hrCalcState().leadBuf[1].maxPP}), (V{1, -1}));
+    // II about 300 uV, I 1500, III..aVF 200: the check at frame 4999 finds II below 500 and takes I.
+    Signals sig;
     for (double amp : {1500.0, 300.0, 200.0, 200.0, 200.0, 200.0})
-        sig.push_back(tessivar::test::beatsAt(1000, n, peaks, {{0.0, amp, 0.008}}));
-    Host::get().events.clear();
-    feed(sig, 0, n, 6);
-    const std::vector<std::string> r = host().reports();
-    const auto change = std::find(r.begin(), r.end(), "lead:0");
-    ASSERT_NE(change, r.end());
-    ASSERT_NE(change + 1, r.end());
-    EXPECT_EQ(*(change + 1), "rate:-1");
-    EXPECT_EQ(host().framesOf("lead:0"), std::vector<int64_t>{4999});
-    EXPECT_EQ(hrCalcState().hrLead, 0);
-    EXPECT_EQ(hrCalcState().autoLead, 1);
+        sig.push_back(tessivar::test::beatsAt(1000, 12000, tessivar::test::regularPeaks(500, 800, 12000), {{0.0, amp, 0.008}}));
+    g_events.clear();
+    feed(sig, 0, 12000, 6);
+    EXPECT_EQ(framesOf("lead:0"), V{4999});
+    const S w = whats();
+    EXPECT_EQ(S(std::find(w.begin(), w.end(), "lead:0"), w.end()).at(1), "rate:-1");
     EXPECT_NEAR(hrCalcState().leadBuf[0].maxPP, 1500, 10);
-    EXPECT_NEAR(hrCalcState().leadBuf[1].maxPP, 300, 10);
-
-    // Lead I turns noisy (quality mask bit 0): I and the leads derived from
-    // it are invalid, II is the one valid limb lead left.
-    Host::get().events.clear();
-    feed(sig, 0, 1, 6, 0, 1u << 0);
-    ASSERT_GE(host().reports().size(), 2u);
-    EXPECT_EQ(host().reports()[0], "lead:1");
-    EXPECT_EQ(host().reports()[1], "rate:-1");
-    EXPECT_EQ(hrCalcState().hrLead, 1);
-
-    // A fixed lead ends the automatic choice.
+    g_events.clear();
+    feed(sig, 0, 1, 6, 0, 1u << 0);  // I noisy: I and the leads derived from it invalid, II is left
+    EXPECT_EQ(whats(2), (S{"lead:1", "rate:-1"}));
     ASSERT_EQ(hrCalcSetLead(4), 0);
-    EXPECT_EQ(hrCalcState().autoLead, 0);
-    EXPECT_EQ(hrCalcState().hrLead, 4);
+    EXPECT_EQ((V{hrCalcState().autoLead, hrCalcState().hrLead}), (V{0, 4}));
 }
 
 TEST_F(HrCalc, LeadChangeReportsMinusOneThenReplaysTheHistory)
 {
-    // Beats on lead I only; after 15 s the lead changes to I: -1 at once,
-    // then the buffered 9.7 s are detected in the same call.
-    const size_t n = 15000;
-    const auto sig = rhythm(n);
-    feed({sig[1]}, 0, n, 3);
-    EXPECT_EQ(host().count("beat"), 0);  // lead II was empty (lead I carried the beats)
-    Host::get().events.clear();
+    feed({rhythm(15000)[1]}, 0, 15000);  // the beats on lead I, lead II flat
+    EXPECT_EQ(count("beat"), 0);
+    g_events.clear();
     ASSERT_EQ(hrCalcChangeLead(0), 0);
-    ASSERT_FALSE(host().events.empty());
-    EXPECT_EQ(host().events[0].what, "rate:-1");
-    const tessivar::HrCalcModule &s = hrCalcState();
-    EXPECT_EQ(s.writeCount - s.readCount, 300);
-    EXPECT_EQ(s.sinceBeat, -20000);
-    EXPECT_EQ(s.curHR, 0);
-    // 9700 samples replayed at RR 800: about 12 beats (the detector's queue
-    // holds back the last few hundred samples).
-    EXPECT_GE(host().count("beat"), 9);
-    EXPECT_LE(host().count("beat"), 13);
-    // Bad leads are refused.
+    EXPECT_EQ(whats(1), S{"rate:-1"});
+    EXPECT_EQ((V{hrCalcState().writeCount - hrCalcState().readCount, hrCalcState().sinceBeat}), (V{300, -20000}));
+    EXPECT_NEAR(count("beat"), 11, 2);  // 9700 replayed samples at RR 800, less the anchor and the queued tail
     LogCapture log;
-    EXPECT_EQ(hrCalcChangeLead(18), -1);
-    EXPECT_EQ(hrCalcChangeLead(-1), -1);
-    EXPECT_EQ(hrCalcSetLead(19), -1);
+    EXPECT_EQ((V{hrCalcChangeLead(18), hrCalcChangeLead(-1), hrCalcSetLead(19)}), (V{-1, -1, -1}));
     EXPECT_EQ(log.count("Input parameter exception."), 3);
 }
 
-// Rate-0 reports at the flat-line checks (frame 777 of every thousand);
-// other zeros are pause reports (six seconds after the beat still queued
-// from priming).
-std::vector<int64_t> flatReports(const Host &h)
+TEST_F(HrCalc, FlatLimbLeadsReportZeroAtFrame777OfEverySecond)
 {
-    std::vector<int64_t> f;
-    for (int64_t frame : h.framesOf("rate:0"))
-        if (frame % 1000 == 777) f.push_back(frame);
-    return f;
-}
-
-TEST_F(HrCalc, FlatLimbLeadsReportZeroEverySecond)
-{
-    // I, II, III all zero: from frame 4777 on, rate 0 at 4777, 5777, ...
-    feed({}, 0, 7000);
-    EXPECT_EQ(flatReports(host()), (std::vector<int64_t>{4777, 5777, 6777}));
-    // With lead I off (III is then off too) there is no flat-line report.
-    hrCalcDeinit();
-    Host::get() = Host{};
-    start();
-    feed({}, 0, 7000, 3, 0x1);
-    EXPECT_TRUE(flatReports(host()).empty());
-    // A lead with 50 uV peak to peak is not flat.
-    hrCalcDeinit();
-    Host::get() = Host{};
-    start();
-    std::vector<double> small(7000);
-    for (size_t k = 0; k < small.size(); ++k) small[k] = k % 1000 == 0 ? 50 : 0;
-    feed({small}, 0, 7000);
-    EXPECT_TRUE(flatReports(host()).empty());
-}
-
-TEST_F(HrCalc, SixSecondsWithoutABeatReportZeroEverySixSeconds)
-{
-    // Beats on II for 15 s, then nothing; lead I keeps a 1 Hz sine so the
-    // limb leads are not flat.
-    const size_t n = 40000;
-    std::vector<double> ii = rhythm(15000)[1];
-    ii.resize(n, 0.0);
-    std::vector<double> i(n);
-    for (size_t k = 0; k < n; ++k) i[k] = 500 * std::sin(2 * M_PI * double(k) / 1000);
-    feed({i, ii}, 0, n);
-    const std::vector<int64_t> beats = host().framesOf("beat");
-    const std::vector<int64_t> zeros = host().framesOf("rate:0");
-    ASSERT_FALSE(beats.empty());
-    ASSERT_GE(zeros.size(), 2u);
-    EXPECT_EQ(zeros[0] - beats.back(), 6001);
-    EXPECT_EQ(zeros[1] - zeros[0], 6001);
-}
-
-TEST_F(HrCalc, LeadOffReportsMinusOneOnceAndLongLossRelearns)
-{
-    const size_t n = 40000;
-    const auto sig = rhythm(n);
-    feed(sig, 0, 20000);
-    ASSERT_EQ(hrCalcState().curHR, 75);
-    Host::get().events.clear();
-    // Lead II off (bit 1) for 100 frames: one -1 at the change; the next
-    // 600 processed samples after each off frame are skipped.
-    feed(sig, 20000, 20100, 3, 0x2);
-    EXPECT_EQ(host().count("rate:-1"), 1);
-    EXPECT_EQ(host().events[0].frame, 20001);
-    EXPECT_EQ(hrCalcState().skipNext, 1);
-    feed(sig, 20100, 21500);
-    // Marked samples end 599 + 300 frames after the last off frame; none
-    // made it to more than 1000 in a row, so no learning.
-    EXPECT_EQ(host().count("learning:1"), 0);
-    // Off for two seconds: more than 1000 samples skipped in a row restart
-    // learning.
-    feed(sig, 21500, 23500, 3, 0x10000);
-    feed(sig, 23500, 26000);
-    EXPECT_EQ(host().count("learning:1"), 1);
-    // A noisy heart-rate lead marks samples like a lead-off, without -1.
-    Host::get().events.clear();
-    feed(sig, 26000, 26050, 3, 0, 1u << 1);
-    EXPECT_EQ(host().count("rate:-1"), 0);
-    EXPECT_EQ(hrCalcState().leadBuf[1].statusCount, 599);  // set to 600 and counted down once per frame
-}
-
-TEST_F(HrCalc, LimitSamplesAndBadFramesDoNotBreakIt)
-{
-    LogCapture log;
-    EXPECT_EQ(hrCalc(nullptr, 3, 0), -1);
-    EXPECT_TRUE(log.contains("Input parameter exception."));
-    std::vector<int32_t> frame(1 + 18);
-    for (int n = 0; n < 3000; ++n) {
-        frame[0] = n % 2 ? int32_t(0xffffffff) : 0;
-        for (int l = 1; l <= 18; ++l) frame[size_t(l)] = n % 3 ? INT32_MAX : INT32_MIN;
-        ASSERT_EQ(hrCalc(frame.data(), n % 5 == 0 ? 40 : n % 7 == 0 ? -3 : 18, 0xffffffffu), 0);
+    struct Case { int32_t status; double spike; V want; } cases[] = {  // spike: one sample per second on lead I
+        {0, 0.0, {4777, 5777, 6777}},  // first check once writeCount > 4000
+        {0x1, 0.0, {}},                // lead I off (III too): not all three checked
+        {0, 50.0, {}},                 // 50 uV peak to peak is not below 50
+        {0, 49.0, {4777, 5777, 6777}},
+    };
+    for (const Case &c : cases) {
+        start();
+        std::vector<double> i(7000, 0.0);
+        for (size_t k = 0; k < i.size(); k += 1000) i[k] = c.spike;
+        feed({i}, 0, 7000, 3, c.status);
+        V flat;
+        for (int64_t f : framesOf("rate:0"))
+            if (f % 1000 == 777) flat.push_back(f);
+        EXPECT_EQ(flat, c.want) << c.status << " " << c.spike;
     }
-    EXPECT_LE(hrCalcState().leadCount, 18);
-    // Before a start (and after a stop) frames are refused.
-    hrCalcDeinit();
-    EXPECT_EQ(hrCalc(frame.data(), 3, 0), -1);
-    EXPECT_EQ(hrCalcState().detector, nullptr);
-    EXPECT_EQ(tessivar::hrCalcCallbacks().onHeartBeat, nullptr);
-    EXPECT_EQ(hrEnterLearning(), 0);
-    EXPECT_EQ(hrCalcSetLead(2), 0);
-    EXPECT_EQ(HR_setMinAdultQRSThr(1, 1), 0);
-    EXPECT_EQ(hrCalcSetQrsMode(1), 0);
 }
 
-TEST_F(HrCalc, SettingsReachTheDetector)
+TEST_F(HrCalc, PausesReportZeroEverySixSecondsAndLongIntervalsTheirMeanRate)
 {
-    LogCapture log;
-    tessivar::EpBeatStage &s = tessivar::eplimitedOf(hrCalcState().detector).s;
-    EXPECT_EQ(HR_setMinAdultQRSThr(300, 30), 0);
-    EXPECT_EQ(s.qrsAmpThr, 300);
-    EXPECT_EQ(s.qrsDurThr, 30);
-    EXPECT_EQ(HR_setMinAdultQRSThr(0, 0), 0);
-    EXPECT_EQ(s.qrsAmpThr, 160);
-    EXPECT_EQ(hrCalcSetQrsMode(1), 0);
-    EXPECT_EQ(s.ageType, 1);
-    EXPECT_EQ(s.qrsAmpThr, 50);
-    EXPECT_TRUE(log.contains("beat_detect:1"));
-
-    // flushStatuCount marks leads like a lead-off and zeroes the rate of
-    // the heart-rate lead.
-    EXPECT_EQ(flushStatuCount((1u << 1) | (1u << 7)), 0);
-    EXPECT_EQ(hrCalcState().leadBuf[1].statusCount, 600);
-    EXPECT_EQ(hrCalcState().leadBuf[7].statusCount, 600);
-    EXPECT_EQ(hrCalcState().leadBuf[0].statusCount, 0);
-    EXPECT_EQ(hrCalcState().curHR, 0);
-}
-
-TEST_F(HrCalc, PatientClassSurvivesEveryRestartOfTheDetector)
-{
-    // Child thresholds (amplitude 50) after the host's choice, after a
-    // learning request and after a learning restart forced by two seconds
-    // of the heart-rate lead off.
-    ASSERT_EQ(hrCalcSetQrsMode(1), 0);
-    const auto &stage = [] { return tessivar::eplimitedOf(hrCalcState().detector).s; };
-    EXPECT_EQ(stage().qrsAmpThr, 50);
-    ASSERT_EQ(hrEnterLearning(), 0);
-    EXPECT_EQ(stage().ageType, 1);
-    EXPECT_EQ(stage().qrsAmpThr, 50);
-    const auto sig = rhythm(8000);
-    feed(sig, 0, 2000, 3, 0x2);
-    feed(sig, 2000, 8000);
-    EXPECT_EQ(host().count("learning:1"), 2);
-    EXPECT_EQ(stage().ageType, 1);
-    EXPECT_EQ(stage().qrsAmpThr, 50);
-}
-
-TEST_F(HrCalc, TwoLongIntervalsReportTheirMeanRate)
-{
-    // Beats 4.5 s apart: no interval is stored (4100 and more), but from the
-    // second long one on each reports 120000 / (4500 + 4500) = 13.
-    const auto sig = rhythm(30000, 4500);
-    feed(sig, 0, 30000);
-    EXPECT_GE(host().count("rate:13"), 2);
+    std::vector<double> ii = rhythm(15000)[1], i(40000);
+    ii.resize(40000, 0.0);
+    for (size_t k = 0; k < i.size(); ++k) i[k] = 500 * std::sin(2 * M_PI * double(k) / 1000);  // limb leads not flat
+    feed({i, ii}, 0, 40000);
+    const V beats = framesOf("beat"), zeros = framesOf("rate:0");
+    ASSERT_TRUE(!beats.empty() && zeros.size() >= 2);
+    EXPECT_EQ((V{zeros[0] - beats.back(), zeros[1] - zeros[0]}), (V{6001, 6001}));
+    start();
+    feed(rhythm(30000, 4500), 0, 30000);  // RR 4500 >= 4100: never stored; 120000 / 9000 = 13
+    EXPECT_GE(count("rate:13"), 2);
     EXPECT_EQ(hrCalcState().rrArray[0], 0);
 }
 
-TEST_F(HrCalc, OtherMethodsRunWithoutBeats)
+TEST_F(HrCalc, LeadOffReportsOnceAndLongLossRelearns)
 {
-    // Method 2 reads invalid samples too (the display signal carries the
-    // rate): the flagged rhythm still gives beats.
-    hrCalcDeinit();
-    start(1, 0, 2);
-    const auto sig = rhythm(15000);
-    feed(sig, 0, 15000, 3, 0x2);
-    EXPECT_GT(host().count("beat"), 0);
+    const Signals sig = rhythm(40000);
+    feed(sig, 0, 20000);
+    ASSERT_EQ(hrCalcState().curHR, 75);
+    g_events.clear();
+    feed(sig, 20000, 20100, 3, 0x2);  // II off for 100 frames: one -1 at the change
+    EXPECT_EQ(framesOf("rate:-1"), V{20001});
+    EXPECT_EQ(hrCalcState().skipNext, 1);  // the next beat only anchors
+    feed(sig, 20100, 21500);
+    EXPECT_EQ(count("learning:1"), 0);    // 100 + 599 flagged samples: not more than 1000
+    feed(sig, 21500, 23500, 3, 0x10000);  // bit 16 invalidates I and II: 2 s skipped
+    feed(sig, 23500, 26000);
+    EXPECT_EQ(count("learning:1"), 1);
+    g_events.clear();
+    feed(sig, 26000, 26050, 3, 0, 1u << 1);  // a noisy heart-rate lead flags like a lead-off, without -1
+    EXPECT_EQ(count("rate:-1"), 0);
+    EXPECT_EQ(hrCalcState().leadBuf[1].statusCount, 599);
+}
+
+TEST_F(HrCalc, SettingsAndPatientClassReachEveryRestartOfTheDetector)
+{
+    EXPECT_EQ((V{HR_setMinAdultQRSThr(300, 30), stage().qrsAmpThr, HR_setMinAdultQRSThr(0, 0), stage().qrsAmpThr}), (V{0, 300, 0, 160}));
+    const tessivar::HrCalcModule &s = hrCalcState();
+    feed(rhythm(12000), 0, 12000);
+    ASSERT_GT(s.rrArray[0], 0);
+    EXPECT_EQ((V{hrCalcSetQrsMode(1), hrEnterLearning(), stage().ageType, stage().qrsAmpThr}), (V{0, 0, 1, 50}));
+    EXPECT_EQ((V{s.isFirstBeat, s.rrArray[0], s.leadBuf[1].samples[500]}), (V{1, 0, 0}));  // learning again clears
+    const Signals sig = rhythm(8000);
+    feed(sig, 0, 2000, 3, 0x2);  // II off 2 s: a forced re-learning
+    feed(sig, 2000, 8000);
+    EXPECT_EQ(count("learning:1"), 2);
+    EXPECT_EQ((V{stage().ageType, stage().qrsAmpThr}), (V{1, 50}));
+    // flushStatuCount flags leads like a lead-off and zeroes the rate of the heart-rate lead.
+    EXPECT_EQ(flushStatuCount((1u << 1) | (1u << 7)), 0);
+    EXPECT_EQ((V{s.leadBuf[1].statusCount, s.leadBuf[7].statusCount, s.leadBuf[0].statusCount, s.curHR}), (V{600, 600, 0, 0}));
+}
+
+TEST_F(HrCalc, MethodTwoReadsFlaggedSamplesAndBadFramesAreHarmless)
+{
+    start(2);
+    feed(rhythm(15000), 0, 15000, 3, 0x2);
+    EXPECT_GT(count("beat"), 0);
     EXPECT_EQ(hrCalcState().flaggedCount, 0);
+    LogCapture log;
+    EXPECT_EQ(hrCalc(nullptr, 3, 0), -1);
+    EXPECT_TRUE(log.contains("Input parameter exception."));
+    std::vector<int32_t> frame(19, INT32_MIN);
+    for (int n = 0; n < 3000; ++n, frame[1 + n % 18] ^= -1)  // extremes (limited to 16 bits for the detector)
+        ASSERT_TRUE(hrCalc(frame.data(), n % 5 == 0 ? 40 : n % 7 == 0 ? -3 : 18, 0) == 0 && hrCalcState().leadCount <= 18) << n;
+    hrCalcDeinit();
+    EXPECT_EQ((V{hrCalc(frame.data(), 3, 0), hrEnterLearning(), hrCalcSetLead(2), hrCalcSetQrsMode(1)}), (V{-1, 0, 0, 0}));
+    EXPECT_EQ(hrCalcState().detector, nullptr);
+}
+
+R rrFeed(const R &rrs, bool fresh = true)
+{
+    if (fresh) init_rr2hr();
+    R out;
+    for (int32_t rr : rrs) out.push_back(rr2hr(rr));
+    return out;
+}
+
+// 15 x 1000 ms (the trusted average 1000, two waiting), then rrs: last result, queue2 count and newest, avgRR, queue1 count.
+R afterTrusted1000(const R &rrs)
+{
+    rrFeed(R(15, 1000));
+    EXPECT_EQ(tessivar::rr2hrState().avgRR, 1000.0f);
+    const int32_t last = rrFeed(rrs, false).back();
+    const tessivar::Rr2hr &s = tessivar::rr2hrState();
+    return {last, s.queue2Count, s.queue2Count > 0 ? s.queue2[s.queue2Count - 1] : -1, int32_t(s.avgRR), s.queue1Count};
+}
+
+TEST(Rr2hr, FillingAndTheStableRules)
+{
+    // Call 5: 700, 1200, 800 -> 2700 - 1200 - 700 = 800 -> 75; call 6: (3600 - 1900) / 2 = 850 -> 70.6 -> 71.
+    EXPECT_EQ(rrFeed({700, 1200, 800, 900, 1000, 1100}), (R{0, 0, 0, 0, 75, 71}));
+    struct Case {
+        const char *what;
+        R rrs, want;  // last result, queue2 count, newest accepted, avgRR, queue1 count
+    } cases[] = {
+        {"missed beat: 2000 in (1600, 2400) halved", {2000, 1000, 1000}, {60, 12, 1000, 1000, 2}},
+        {"extra beat: 400 + 600 in (800, 1200) summed", {400, 600, 1000}, {60, 12, 1000, 1000, 1}},
+        {"late beat: 1400 in (1200, 1600) replaced by A", {1400, 1000, 1000}, {60, 12, 1000, 1000, 2}},
+        {"lone early beat kept: trimmed mean of 11 x 1000 and 500", {500, 1000, 1000}, {60, 12, 500, 1000, 2}},
+        {"early beat and compensation: 700 + 1000 in (1600, 2400)", {700, 1000, 1000}, {60, 12, 1000, 1000, 1}},
+        {"stable 600s, mean below 0.8 A: they restart the queue, 60000 / 600", {600, 600, 600}, {100, 3, 600, 0, 0}},
+        {"3000 fits no rule: everything emptied", {3000, 1000, 1000}, {0, 0, -1, 0, 0}},
+    };
+    for (const Case &c : cases) EXPECT_EQ(afterTrusted1000(c.rrs), c.want) << c.what;
+}
+
+TEST(Rr2hr, PatternsWhileUnstableAndRefusedIntervals)
+{
+    // 600/900: irregular (600 / 750 = 0.8), even/odd means 600, 900 -> 750 ms -> 80.
+    // 500/700/900: period 2 fails, period-3 means 500, 700, 900 -> 700 ms -> 85.7 -> 86.
+    for (const auto &[pattern, rate] : {std::pair{R{600, 900}, 80}, {R{500, 700, 900}, 86}}) {
+        R rrs;
+        for (size_t k = 0; k < 15; ++k) rrs.push_back(pattern[k % pattern.size()]);
+        EXPECT_EQ(rrFeed(rrs).back(), rate) << pattern.size();
+    }
+    rrFeed({800, 800, 800, 800});
+    EXPECT_EQ((R{rr2hr(0), rr2hr(-1), rr2hr(60001), tessivar::rr2hrState().queue1Count, rr2hr(800)}), (R{-1, -1, -1, 2, 75}));
+    EXPECT_EQ((R{fillQueue2(4), fillQueue2(-1)}), (R{-1, -1}));
+}
+
+// Input frames (1000 Hz) through a front end as a host drives it; the input frame of every beat's fiducial point.
+std::vector<int64_t> beatFrames(const std::string &wire, const std::string &data, const std::vector<int32_t> &frames)
+{
+    std::vector<int64_t> beats;
+    PreprocessConf c{};
+    c.fs = c.lsbMv = 1000;
+    c.paceInhib = 1;
+    c.paceRemoveMs = 10;
+    c.wireType = wire.c_str();
+    c.dataType = data.c_str();
+    c.hrLead = c.respLead = "II";
+    c.printFunc = [](const char *) {};
+    EXPECT_EQ(ecgPreprocessInit(&c), 0);
+    ecgPreprocessSetBeatEventCallback(
+        [](const EcgBeatEvent *e, void *user) { static_cast<std::vector<int64_t> *>(user)->push_back(e->frame); }, &beats);
+    ecgPreprocessSetFilter("0.67", "50", "35");
+    const int in = getCurInFrame(), block = 50;
+    std::vector<int> out(size_t(block * getCurOutFrame()));
+    for (int64_t f = 0, count = int64_t(frames.size()) / in; f < count; f += block)
+        ecgPreprocessDoPreprocess(int(std::min<int64_t>(block, count - f)), frames.data() + f * in, out.data());
+    ecgPreprocessDenit();
+    return beats;
+}
+
+TEST(HrPipeline, MitdbFirstSixMinutesMatchTheGoldenCounts)
+{
+    const std::string dir = std::string(TESSIVAR_SHARED_DATA) + "/mitdb/";
+    if (!std::ifstream(dir + "100.hea").good()) GTEST_SKIP() << "no recordings in " << TESSIVAR_SHARED_DATA;
+    std::ifstream f(std::string(TESSIVAR_TEST_DATA) + "/heart_rate/mitdb_golden.txt");
+    int records = 0;
+    for (std::string line; std::getline(f, line);) {
+        std::istringstream in(line);
+        std::string name;
+        double seconds = 0, tolerance = 0;
+        rec::CompareOptions o;
+        rec::BeatCounts want;
+        if (line[0] == '#' || !(in >> name >> seconds >> o.learningS >> want.tp >> want.fn >> want.fp >> tolerance)) continue;
+        ++records;
+        // MLII as lead II; the last frame repeated 2500 times (more than the path holds back).
+        const rec::Record record = rec::readRecord(dir + name);
+        const rec::FrameLayout layout = rec::chooseLayout(record, {}, "none");
+        std::vector<int32_t> frames = rec::buildFrames(record, layout, 1000, 1000, 1000.0, int64_t(seconds * 1000));
+        const std::vector<int32_t> last(frames.end() - std::ptrdiff_t(1 + layout.channelLead.size() + (layout.respSignal >= 0)), frames.end());
+        for (int k = 0; k < 2500; ++k) frames.insert(frames.end(), last.begin(), last.end());
+        o.fs = record.header.fs;
+        std::vector<int64_t> found, ref;
+        for (int64_t k : beatFrames(layout.wireType, layout.dataType, frames)) found.push_back(std::llround(k * o.fs / 1000));
+        std::sort(found.begin(), found.end());
+        for (const rec::Annotation &a : rec::readAnnotations(dir + name + ".atr"))
+            if (rec::isBeat(a.code) && double(a.time) < seconds * o.fs) ref.push_back(a.time);
+        const rec::BeatCounts c = rec::compareBeats(ref, found, o);
+        EXPECT_NEAR(100 * c.sensitivity(), 100 * want.sensitivity(), tolerance) << name;
+        EXPECT_NEAR(100 * c.positivePredictivity(), 100 * want.positivePredictivity(), tolerance) << name;
+        EXPECT_EQ(c.tp + c.fn, want.tp + want.fn) << name;
+    }
+    EXPECT_GE(records, 6);
 }
 
 }  // namespace
