@@ -38,6 +38,7 @@ TEST(HrRate, RhythmRulesTable)
         {{1300, 1300, 1300, 1300}, 46, "slow: int(240000/5200 + 0.05)"},
         {{1200, 1200, 1200, 600}, 50, "1200 is not slow: 2*60000/(4200-1200-600)"},
         {{1201, 1201, 1201, 600}, 57, "slow: int(240000/4203 + 0.05) = 57.15"},
+        {{1200, 1300, 1300, 1300}, 46, "newest 1200 is not slow: 2*60000/(5100-1300-1200)"},
         {{800, 700}, 0, "two intervals"},
         {{700, 800, 900}, 75, "three: 60000/800"},
         {{700, 800, 900, 0, 5000}, 75, "counting stops at the first 0"},
@@ -49,6 +50,7 @@ TEST(HrRate, RhythmRulesTable)
         {{800, 800, 800, 800, 1200, 800, 800, 800, 800, 1200, 800, 800}, 68, "period 5: 600000/(10400-1600)"},
         // Period 5 compares k = 0..4 only: entries 10, 11 may differ. 600000/8000 (trimmed would be 71).
         {{600, 700, 800, 900, 1000, 600, 700, 800, 900, 1000, 1100, 1100}, 75, "period 5 bounds"},
+        {{600, 700, 800, 900, 1000, 600, 700, 800, 900, 1300, 1100, 1100}, 70, "4 vs 9 breaks: 600000/8600"},
         {{500, 600, 700, 1000, 500, 600, 700, 1000, 500, 600, 700, 1000}, 86, "period 4: 720000/8400 = 85.7"},
         // Period 4 compares k = 0..7 (7 against 11): fails, trimmed 600000/6900 = 86.96 (83 if 7 were skipped).
         {{500, 600, 700, 1000, 500, 600, 700, 1000, 500, 600, 700, 1300}, 87, "period 4 bounds"},
@@ -308,7 +310,7 @@ TEST(Rr2hr, FillingAndTheStableRules)
         const char *what;
         R rrs, want;  // last result, queue2 count, newest accepted, avgRR, queue1 count
     } cases[] = {
-        {"missed beat: 2000 in (1600, 2400) halved", {2000, 1000, 1000}, {60, 12, 1000, 1000, 2}},
+        {"missed beat: 2300 in (1600, 2400) halved", {2300, 1000, 1000}, {60, 12, 1150, 1000, 2}},
         {"extra beat: 400 + 600 in (800, 1200) summed", {400, 600, 1000}, {60, 12, 1000, 1000, 1}},
         {"late beat: 1400 in (1200, 1600) replaced by A", {1400, 1000, 1000}, {60, 12, 1000, 1000, 2}},
         {"lone early beat kept: trimmed mean of 11 x 1000 and 500", {500, 1000, 1000}, {60, 12, 500, 1000, 2}},
