@@ -180,6 +180,26 @@ TEST_F(HrCalc, AutomaticLeadStartsFromIIAndTakesTheLargestValidLimbLead)
     EXPECT_EQ((V{hrCalcState().autoLead, hrCalcState().hrLead}), (V{0, 4}));
 }
 
+TEST_F(HrCalc, AutomaticLeadRuleAtItsBoundaries)
+{
+    // One spike per limb lead gives an exact peak-to-peak; II (400) is below 500, so the check at frame 4999
+    // looks for the largest valid limb lead below 3000 that beats int(1.2 * 400) = 480.
+    struct Case { std::vector<double> pp; int32_t lead; const char *why; } cases[] = {
+        {{2000, 400, 100, 100, 100, 2999}, 5, "aVF largest below 3000"},
+        {{3000, 400, 100, 100, 100, 2500}, 5, "3000 is not below 3000"},
+        {{480, 400, 100, 100, 100, 100}, 1, "480 does not beat 1.2 x 400"},
+        {{481, 400, 100, 100, 100, 100}, 0, "481 does"},
+    };
+    for (const Case &c : cases) {
+        start();
+        ASSERT_EQ(hrCalcSetLead(18), 0);
+        Signals sig;
+        for (double pp : c.pp) sig.push_back(std::vector<double>(2000, 0.0)), sig.back().push_back(pp);
+        feed(sig, 0, 5000, 6);
+        EXPECT_EQ(hrCalcState().hrLead, c.lead) << c.why;
+    }
+}
+
 TEST_F(HrCalc, LeadChangeReportsMinusOneThenReplaysTheHistory)
 {
     feed({rhythm(15000)[1]}, 0, 15000);  // the beats on lead I, lead II flat
