@@ -14,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "records/frames.hpp"
+#include "records/wfdb.hpp"
 #include "resp/resp.hpp"
 #include "resp/resp_band_taps.hpp"
 #include "support/log_capture.hpp"
+#include "tessivar/ecg_preprocess.h"
 #include "tessivar/kt_dsp.h"
 #include "tessivar/resp.h"
 
@@ -445,6 +448,47 @@ TEST_F(RespRate, HeldRateJittersAndHistoryIsPruned)
     smooth(0.0, 0);
     EXPECT_EQ(std::vector<float>(s_resp.rateHistory, s_resp.rateHistory + 10),
               (std::vector<float>{18, 18, 18, 0, 0, 0, 0, 0, 0, 0}));
+}
+
+// BIDMC through the whole front end (frames as `tessivar run` builds them): the mean of the rates held at each
+// second of the minutes from 15 s and 75 s against the nearer annotator's 60 (breaths - 1) / (first to last).
+TEST(RespRecords, FirstMinutesFollowTheAnnotators)
+{
+    namespace rec = tessivar::records;
+    const std::string dir = TESSIVAR_SHARED_DATA "/bidmc/";
+    if (!std::ifstream(dir + "bidmc03.hea").good()) GTEST_SKIP() << "BIDMC records not found in " << dir;
+    for (const char *name : {"bidmc03", "bidmc04"}) {
+        const rec::Record r = rec::readRecord(dir + name);
+        const rec::FrameLayout layout = rec::chooseLayout(r, {}, "");
+        const std::vector<int32_t> frames = rec::buildFrames(r, layout, 1000, 1000, 1000.0, 135000);
+        PreprocessConf conf{};
+        conf.fs = conf.lsbMv = 1000;
+        conf.wireType = layout.wireType.c_str(), conf.dataType = layout.dataType.c_str();
+        conf.hrLead = conf.respLead = "II";
+        conf.printFunc = [](const char *) {};
+        ASSERT_EQ(ecgPreprocessInit(&conf), 0);
+        const size_t in = size_t(getCurInFrame());
+        std::vector<int> out(size_t(getCurOutFrame()) * 1000), held;
+        for (size_t sec = 0; sec < 135; ++sec)
+            ecgPreprocessDoPreprocess(1000, frames.data() + sec * 1000 * in, out.data()), held.push_back(getCurRespRate());
+        ecgPreprocessDenit();
+        Vec breaths[2];
+        for (const rec::Annotation &a : rec::readAnnotations(dir + name + ".breath"))
+            breaths[a.aux.rfind("ann1", 0) == 0 ? 0 : 1].push_back(double(a.time) / r.header.fs);
+        for (size_t from : {15, 75}) {
+            double device = 0.0, error = 1e9;
+            int rated = 0;
+            for (size_t sec = from; sec < from + 60; ++sec) rated += held[sec] > 0, device += std::max(held[sec], 0);
+            ASSERT_GT(rated, 50) << name << " " << from;
+            device /= rated;
+            for (const Vec &b : breaths) {
+                Vec w;
+                std::copy_if(b.begin(), b.end(), std::back_inserter(w), [&](double t) { return t >= from && t < from + 60; });
+                error = std::min(error, std::fabs(device - 60.0 * double(w.size() - 1) / (w.back() - w.front())));
+            }
+            EXPECT_LT(error, 1.5) << name << " minute from " << from << " s: " << device;  // whole records: below 0.5
+        }
+    }
 }
 
 }  // namespace
