@@ -19,6 +19,8 @@
 #include "beat_detect/eplimited.hpp"
 #include "beat_detect/orin.hpp"
 #include "beat_detect/synthetic_ecg.hpp"
+#include "records/beat_compare.hpp"
+#include "records/wfdb.hpp"
 #include "support/log_capture.hpp"
 #include "support/temp_dir.hpp"
 #include "tessivar/beat_detect.h"
@@ -597,6 +599,31 @@ TEST(Corvane, RestartBehavesLikeANewInstanceAndBadConfigurationsAreRefused)
         }
     }
     EXPECT_GE(log.count("Input parameter exception."), 8);
+}
+
+// MIT-BIH 100 at its own 360 Hz: both adaptive-threshold detectors and the offline finder above 99 %.
+TEST(Corvane, Mitdb100AboveNinetyNinePercent)
+{
+    namespace rec = tessivar::records;
+    const std::string base = TESSIVAR_SHARED_DATA "/mitdb/100";
+    if (!std::ifstream(base + ".hea").good()) GTEST_SKIP() << "mitdb record 100 not found in " TESSIVAR_SHARED_DATA;
+    const rec::Record r = rec::readRecord(base);
+    std::vector<int16_t> x(r.samples[0].size());
+    for (size_t t = 0; t < x.size(); ++t) x[t] = int16_t(std::lround(r.physical(0, t) * 1000.0));
+    std::vector<int64_t> ref;
+    for (const rec::Annotation &a : rec::readAnnotations(base + ".atr"))
+        if (rec::isBeat(a.code)) ref.push_back(a.time);
+    rec::CompareOptions o;
+    o.fs = 360;
+    for (int32_t method : {1, 3, -1}) {  // -1: findRPeak over the whole array
+        Handle h(method < 0 ? 1 : method, 360);
+        std::vector<int64_t> found = method > 0 ? h.feed(x) : std::vector<int64_t>();
+        std::vector<int32_t> pos(4000);
+        if (method < 0) found.assign(pos.begin(), pos.begin() + std::max(0, findRPeak(h.h, x.data(), int32_t(x.size()), pos.data(), 4000)));
+        const rec::BeatCounts c = rec::compareBeats(ref, found, o);
+        EXPECT_GE(c.sensitivity(), 0.99) << method;
+        EXPECT_GE(c.positivePredictivity(), 0.99) << method;
+    }
 }
 
 TEST(FindRPeakMethod1, PositionsCapacityAndLimits)
