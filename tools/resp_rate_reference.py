@@ -20,6 +20,8 @@ first), applied to the windows the tests build:
      240 samples, s = 360 .. 599.
   E  band samples s = 0 .. 299 of 100 sin(2 pi s / 60): band window
      s = 172 .. 299.
+  F  band and rate samples s = 0 .. 299 of 100 sin(2 pi (24 / 1024) s)
+     (bin 24, 14.06 per minute): band window s = 172 .. 299.
 
 Prints the peak count, the first three bins and the ratio of the two
 strongest amplitudes of each window, and the rates the bins stand for.
@@ -63,6 +65,8 @@ def main():
     report("D time window", d[360:600])
     e = 100.0 * np.sin(2 * np.pi * s / 60.0)
     report("E band window", e[172:300])
+    f = 100.0 * np.sin(2 * np.pi * 24.0 / 1024.0 * s)
+    report("F band window", f[172:300])
 
 
 if __name__ == "__main__":

@@ -215,7 +215,13 @@ TEST_F(RespChannel, BreathingIsReportedAfterFifteenSecondsOnChangesOnly)
 {
     for (const auto &[perMinute, display] : std::vector<std::pair<int, int>>{{45, 500}, {6, 1000}, {10, 1000}}) {
         SetUp();
-        feed(60000, [pm = perMinute](long k) { return breath(k, pm); });
+        const auto input = [pm = perMinute](long k) { return breath(k, pm); };
+        // Checks run at samples 6000, 7000, ...; one band sample per 100 inputs: the first rate at band sample 150.
+        feed(14999, input);
+        EXPECT_EQ(s_resp.lastCalcCount, 0) << perMinute;
+        feed(1, input);
+        EXPECT_EQ(s_resp.lastCalcCount, 150) << perMinute;
+        feed(45000, input);
         std::vector<int> rates;
         for (const std::string &e : g_events)
             if (e.rfind("rate:", 0) == 0) rates.push_back(std::stoi(e.substr(5)));
@@ -342,6 +348,12 @@ TEST_F(RespRate, TimeDomainReadingCountsBreaths)
     calcResp(&s_resp);
     EXPECT_EQ(s_respCalc.P[0], 17);
     EXPECT_FLOAT_EQ(s_resp.rateHistory[0], 10.0f);
+    const Signal bin24 = [](int64_t s) { return 100.0 * std::sin(2 * M_PI * 24.0 / 1024.0 * double(s)); };
+    rate(300, bin24);
+    band(300, bin24);  // numpy F: bin 24 (3.55 times the next) is read from the spectrum
+    calcResp(&s_resp);
+    EXPECT_EQ(s_respCalc.P[0], 24);
+    EXPECT_FLOAT_EQ(s_resp.rateHistory[0], float(24 * kBin));
 }
 
 TEST_F(RespRate, HeartRateRejectionAndNoiseFlag)
