@@ -15,6 +15,7 @@
 #include "heart_rate/rr2hr.hpp"
 #include "records/beat_compare.hpp"
 #include "records/frames.hpp"
+#include "records/simulator.hpp"
 #include "records/wfdb.hpp"
 #include "support/log_capture.hpp"
 #include "tessivar/hr_calc.h"
@@ -357,7 +358,9 @@ TEST(Rr2hr, PatternsWhileUnstableAndRefusedIntervals)
 }
 
 // Input frames (1000 Hz) through a front end as a host drives it; the input frame of every beat's fiducial point.
-std::vector<int64_t> beatFrames(const std::string &wire, const std::string &data, const std::vector<int32_t> &frames)
+// With `rates`, the rate held after each block of 50 frames.
+std::vector<int64_t> beatFrames(const std::string &wire, const std::string &data, const std::vector<int32_t> &frames,
+                                std::vector<int> *rates = nullptr)
 {
     std::vector<int64_t> beats;
     PreprocessConf c{};
@@ -374,10 +377,27 @@ std::vector<int64_t> beatFrames(const std::string &wire, const std::string &data
     ecgPreprocessSetFilter("0.67", "50", "35");
     const int in = getCurInFrame(), block = 50;
     std::vector<int> out(size_t(block * getCurOutFrame()));
-    for (int64_t f = 0, count = int64_t(frames.size()) / in; f < count; f += block)
+    for (int64_t f = 0, count = int64_t(frames.size()) / in; f < count; f += block) {
         ecgPreprocessDoPreprocess(int(std::min<int64_t>(block, count - f)), frames.data() + f * in, out.data());
+        if (rates != nullptr) rates->push_back(getCurHeartRate());
+    }
     ecgPreprocessDenit();
     return beats;
+}
+
+TEST(HrPipeline, SimulatedSteadyRatesAreHeldFromTwentySeconds)
+{
+    // The simulator without variability or respiration: the true rate is exactly the set one.
+    for (const double bpm : {30.0, 60.0, 120.0, 180.0, 240.0}) {
+        rec::SimOptions o;
+        o.fs = 1000, o.seconds = 40.0, o.seed = 7, o.heartRate = bpm, o.variability = 0.0, o.respRate = 0.0;
+        const rec::Simulation sim = rec::simulate(o);
+        const rec::FrameLayout layout = rec::chooseLayout(sim.record, {}, "none");
+        std::vector<int> rates;
+        beatFrames(layout.wireType, layout.dataType, rec::buildFrames(sim.record, layout, 1000, 1000, 1000.0, -1), &rates);
+        ASSERT_EQ(rates.size(), 800u);
+        for (size_t k = 400; k < rates.size(); ++k) ASSERT_NEAR(rates[k], bpm, 2) << bpm << " bpm at block " << k;
+    }
 }
 
 TEST(HrPipeline, MitdbFirstSixMinutesMatchTheGoldenCounts)
