@@ -385,18 +385,37 @@ std::vector<int64_t> beatFrames(const std::string &wire, const std::string &data
     return beats;
 }
 
-TEST(HrPipeline, SimulatedSteadyRatesAreHeldFromTwentySeconds)
+// The simulator without variability or respiration (leads I, II, V1..V6): the true rate is exactly the set one.
+std::vector<int32_t> simulated(double bpm, uint32_t seed, rec::FrameLayout *layout)
 {
-    // The simulator without variability or respiration: the true rate is exactly the set one.
-    for (const double bpm : {30.0, 60.0, 120.0, 180.0, 240.0}) {
-        rec::SimOptions o;
-        o.fs = 1000, o.seconds = 40.0, o.seed = 7, o.heartRate = bpm, o.variability = 0.0, o.respRate = 0.0;
-        const rec::Simulation sim = rec::simulate(o);
-        const rec::FrameLayout layout = rec::chooseLayout(sim.record, {}, "none");
+    rec::SimOptions o;
+    o.fs = 1000, o.seconds = 40.0, o.seed = seed, o.heartRate = bpm, o.variability = 0.0, o.respRate = 0.0;
+    const rec::Simulation sim = rec::simulate(o);
+    *layout = rec::chooseLayout(sim.record, {}, "none");
+    return rec::buildFrames(sim.record, *layout, 1000, 1000, 1000.0, -1);
+}
+
+TEST(HrPipeline, SimulatedSteadyRatesAndRateSteps)
+{
+    rec::FrameLayout layout;
+    for (const double bpm : {30.0, 60.0, 120.0, 180.0, 240.0}) {  // every rate held from 20 s on within 2
         std::vector<int> rates;
-        beatFrames(layout.wireType, layout.dataType, rec::buildFrames(sim.record, layout, 1000, 1000, 1000.0, -1), &rates);
+        const std::vector<int32_t> frames = simulated(bpm, 7, &layout);
+        beatFrames(layout.wireType, layout.dataType, frames, &rates);
         ASSERT_EQ(rates.size(), 800u);
         for (size_t k = 400; k < rates.size(); ++k) ASSERT_NEAR(rates[k], bpm, 2) << bpm << " bpm at block " << k;
+    }
+    // 40 s at one rate joined to 40 s at another (first beat 0.4 s in, the join interval 1.0 s). Mixed old and new
+    // intervals match no pattern and their trimmed mean stays off; ten equal newest intervals make the period-5 rule
+    // give the new rate: 10 new intervals up, 9 down (the join already counts), then 300 + 600 + 940 ms to the report.
+    for (const auto &[from, to, intervals] : {std::tuple{60.0, 120.0, 10}, {120.0, 60.0, 9}, {60.0, 180.0, 10}, {180.0, 60.0, 9}}) {
+        std::vector<int32_t> frames = simulated(from, 3, &layout), second = simulated(to, 4, &layout);
+        frames.insert(frames.end(), second.begin(), second.end());
+        std::vector<int> rates;
+        beatFrames(layout.wireType, layout.dataType, frames, &rates);
+        size_t settled = rates.size();  // first block of the last run within 2 of the new rate
+        while (settled > 0 && std::abs(rates[settled - 1] - to) <= 2) --settled;
+        EXPECT_NEAR(double(settled + 1) * 0.05 - 40.0, 0.4 + intervals * 60.0 / to + 1.84, 0.1) << from << " -> " << to;
     }
 }
 
