@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "records/frames.hpp"
+#include "records/simulator.hpp"
 #include "records/wfdb.hpp"
 #include "resp/resp.hpp"
 #include "resp/resp_band_taps.hpp"
@@ -462,8 +463,39 @@ TEST_F(RespRate, HeldRateJittersAndHistoryIsPruned)
               (std::vector<float>{18, 18, 18, 0, 0, 0, 0, 0, 0, 0}));
 }
 
-// BIDMC through the whole front end (frames as `tessivar run` builds them): the mean of the rates held at each
-// second of the minutes from 15 s and 75 s against the nearer annotator's 60 (breaths - 1) / (first to last).
+// The respiration rate held after each second of `r` through the whole front end, frames as `tessivar run` builds them.
+std::vector<int> heldRates(const tessivar::records::Record &r, size_t seconds)
+{
+    namespace rec = tessivar::records;
+    const rec::FrameLayout layout = rec::chooseLayout(r, {}, "");
+    const std::vector<int32_t> frames = rec::buildFrames(r, layout, 1000, 1000, 1000.0, int64_t(seconds) * 1000);
+    PreprocessConf conf{};
+    conf.fs = conf.lsbMv = 1000;
+    conf.wireType = layout.wireType.c_str(), conf.dataType = layout.dataType.c_str();
+    conf.hrLead = conf.respLead = "II";
+    conf.printFunc = [](const char *) {};
+    EXPECT_EQ(ecgPreprocessInit(&conf), 0);
+    const size_t in = size_t(getCurInFrame());
+    std::vector<int> out(size_t(getCurOutFrame()) * 1000), held;
+    for (size_t sec = 0; (sec + 1) * 1000 * in <= frames.size(); ++sec)
+        ecgPreprocessDoPreprocess(1000, frames.data() + sec * 1000 * in, out.data()), held.push_back(getCurRespRate());
+    ecgPreprocessDenit();
+    return held;
+}
+
+TEST(RespRecords, SimulatedBreathingIsHeldFromSixtySeconds)
+{
+    for (double perMinute : {10.0, 15.0, 20.0, 30.0}) {  // 12-lead simulator: every second from 60 s within 1
+        tessivar::records::SimOptions o;
+        o.seconds = 90.0, o.respRate = perMinute, o.seed = uint32_t(perMinute * 10);
+        const std::vector<int> held = heldRates(tessivar::records::simulate(o).record, 90);
+        ASSERT_EQ(held.size(), 90u);
+        for (size_t sec = 60; sec < held.size(); ++sec) ASSERT_NEAR(held[sec], perMinute, 1.0) << perMinute << " at " << sec;
+    }
+}
+
+// BIDMC: the mean of the rates held at each second of the minutes from 15 s and 75 s against the nearer
+// annotator's 60 (breaths - 1) / (first to last).
 TEST(RespRecords, FirstMinutesFollowTheAnnotators)
 {
     namespace rec = tessivar::records;
@@ -471,19 +503,8 @@ TEST(RespRecords, FirstMinutesFollowTheAnnotators)
     if (!std::ifstream(dir + "bidmc03.hea").good()) GTEST_SKIP() << "BIDMC records not found in " << dir;
     for (const char *name : {"bidmc03", "bidmc04"}) {
         const rec::Record r = rec::readRecord(dir + name);
-        const rec::FrameLayout layout = rec::chooseLayout(r, {}, "");
-        const std::vector<int32_t> frames = rec::buildFrames(r, layout, 1000, 1000, 1000.0, 135000);
-        PreprocessConf conf{};
-        conf.fs = conf.lsbMv = 1000;
-        conf.wireType = layout.wireType.c_str(), conf.dataType = layout.dataType.c_str();
-        conf.hrLead = conf.respLead = "II";
-        conf.printFunc = [](const char *) {};
-        ASSERT_EQ(ecgPreprocessInit(&conf), 0);
-        const size_t in = size_t(getCurInFrame());
-        std::vector<int> out(size_t(getCurOutFrame()) * 1000), held;
-        for (size_t sec = 0; sec < 135; ++sec)
-            ecgPreprocessDoPreprocess(1000, frames.data() + sec * 1000 * in, out.data()), held.push_back(getCurRespRate());
-        ecgPreprocessDenit();
+        const std::vector<int> held = heldRates(r, 135);
+        ASSERT_EQ(held.size(), 135u);
         Vec breaths[2];
         for (const rec::Annotation &a : rec::readAnnotations(dir + name + ".breath"))
             breaths[a.aux.rfind("ann1", 0) == 0 ? 0 : 1].push_back(double(a.time) / r.header.fs);
