@@ -126,6 +126,13 @@ TEST(KtArray, DifferenceAndMeanRemovalSaturate)
     const int16_t s[] = {-32768, 32767};  // the step 65535 saturates
     int16_t so[3] = {};
     EXPECT_EQ((std::pair{arrayDifferenceShort(s, 2, so), v(so, 2)}), std::pair(-6, std::vector<int16_t>{-32768, 32767}));
+    const int32_t w[] = {INT32_MAX, INT32_MIN, 5}, wm[] = {5, INT32_MIN};  // 5 - INT32_MIN = 2^31 + 5
+    int32_t wo[3] = {}, wv = 0, i = -1;
+    EXPECT_EQ((std::pair{arrayDifferenceInt(w, 3, wo), v(wo, 3)}), std::pair(-7, Ints({INT32_MAX, INT32_MIN, INT32_MAX})));
+    EXPECT_EQ(Ints({findMaxAbsInt(wm, 2, &wv, &i), wv, i}), Ints({-7, INT32_MAX, 1}));
+    const float f[] = {-3e38f, 3e38f};
+    float fo[2] = {};
+    EXPECT_EQ((std::pair{arrayDifferenceFloat(f, 2, fo), fo[1]}), std::pair(-8, FLT_MAX));
     double d[] = {1.7e308, -1.7e308, 1};  // in place: the steps use the input
     EXPECT_EQ((std::pair{arrayDifferenceDouble(d, 3, d), v(d, 3)}), std::pair(-9, Doubles({1.7e308, -DBL_MAX, 1.7e308})));
 
@@ -175,6 +182,12 @@ TEST(KtArray, PeakPicking)
         EXPECT_EQ(v(idx, count), c.picked) << c.minDist << " " << c.ratio;
     }
     // minDist 2 removes one neighbour per side: 9@3 takes 2@2 and 3@4, 1@1 stays.
+    const double hp[] = {0, 2, -1.5, -3, 1, 0};  // turning points 2@1, -3@3, 1@4; |v| >= 1.5 kept
+    double hv[6] = {};
+    EXPECT_EQ((std::pair{findHighPeakPointsDouble(hp, 6, 1.5, hv, idx, &count), v(idx, count)}), std::pair(0, Ints({1, 3})));
+    const float tr[] = {1, 2, 2, 1};  // sign of each step
+    int16_t t[3] = {};
+    EXPECT_EQ((std::pair{calcTrendFloat(tr, 4, t), v(t, 3)}), std::pair(0, std::vector<int16_t>{1, 0, -1}));
     const int16_t h[] = {1, 2, 9, 3, 4};
     const int32_t hAt[] = {1, 2, 3, 4, 5};
     ASSERT_EQ(delNearPeaksShort(h, hAt, 5, 2, idx, &count, 1.0), 0);
