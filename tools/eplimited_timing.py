@@ -2,7 +2,7 @@
 """Timing tables of the limited-resource QRS detector, computed on their own
 from the rules (x ms in samples = int(x / (1000.0 / fs) + 0.5); ms10 and
 ms1500 truncated; the beat side at fs // 2), for the values that
-tests/beat_detect/test_eplimited.cpp expects. Run
+tests/beat_detect/test_beat_detect.cpp expects. Run
 
     /usr/bin/python3 tools/eplimited_timing.py
 """
