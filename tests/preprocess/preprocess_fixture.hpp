@@ -56,6 +56,16 @@ inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "S
     return c;
 }
 
+// A host with no callbacks and a print hook that drops every line.
+inline PreprocessConf silentConf(const char *wire = "12", const char *data = "SLR", int fs = 1000)
+{
+    PreprocessConf c = defaultConf(wire, data, fs);
+    c.printFunc = [](const char *) {};
+    c.onFilterSetting = nullptr, c.onHrLead = nullptr, c.onStatus = nullptr, c.onQuality = nullptr;
+    c.onHeartBeat = nullptr, c.onHeartRate = c.onRespRate = nullptr;
+    return c;
+}
+
 inline EcgPreprocessState &state() { return monitor().g_ecgPreprocess; }
 
 // n input frames of the current geometry; gen(k, frame) fills frame k.

@@ -110,14 +110,7 @@ TEST_F(FrontEnd, RespirationAndFilterResultsReachTheHost)
 
 TEST_F(FrontEnd, NullCallbacksAreSkippedAndTheResultsKept)
 {
-    PreprocessConf conf = defaultConf();
-    conf.onFilterSetting = nullptr;
-    conf.onHrLead = nullptr;
-    conf.onHeartBeat = nullptr;
-    conf.onHeartRate = conf.onRespRate = nullptr;
-    conf.onQuality = nullptr;
-    conf.onStatus = nullptr;
-    ASSERT_EQ(start(conf), 0);
+    ASSERT_EQ(start(silentConf()), 0);
     const HrCalcCallbacks &hr = hrCalcCallbacks();
     const SignalQualityCallbacks &sq = sqCallbacks();
     const RespConf &resp = monitor().respConf;
