@@ -1,7 +1,7 @@
 // Display filter selection: installed records, reported choice and delays
 // for the names the host can give at both rates, "auto" and unknown names
 // keeping a slot, selection without change, the extra 0.01 Hz high-pass,
-// the cry mode, the analysis chain and the 60 Hz comb's three steps per sample.
+// the cry mode and the 60 Hz comb's three steps per sample.
 #include <cmath>
 #include <string>
 #include <vector>
@@ -187,22 +187,6 @@ TEST_F(FrontEnd, CryModeAndBack)
     ASSERT_EQ(ecgPreprocessSetFilterMode("normal"), 0);
     EXPECT_EQ(chain(), "hpass 0.6 | - | lpass 45");
     EXPECT_EQ(state().leadBuffs[0].dispFilter[kEmg]->type, SIGNAL_FILTER_IIR_COMB);
-}
-
-TEST_F(FrontEnd, AnalysisChainHasOnlyTheFixedCombAtBothRates)
-{
-    for (int fs : {1000, 2000}) {
-        ASSERT_EQ(start(defaultConf("5", "SL", fs)), 0);
-        ASSERT_EQ(ecgPreprocessSetFilter("0.05", "60", "20"), 0);
-        for (int i = 0; i < state().leadBufCount; ++i) {
-            const SingleLeadBuff &r = state().leadBuffs[i];
-            EXPECT_EQ(r.hrFilter[kBase], nullptr);
-            EXPECT_EQ(r.hrFilter[kEmg], nullptr);
-            ASSERT_NE(r.hrFilter[kLine], nullptr);
-            EXPECT_STREQ(r.hrFilter[kLine]->name, "trap_50");
-            EXPECT_EQ(getSignalFilterDelay(r.hrFilter[kLine]), 940);
-        }
-    }
 }
 
 // ---- the 60 Hz comb at 1000 Hz ---------------------------------------------------

@@ -132,6 +132,8 @@ TEST_F(FrontEnd, AnalysisChainStepsItsCombOnceWhateverTheDisplayShows)
         ASSERT_EQ(start(defaultConf("3", "SLR")), 0);
         ASSERT_EQ(ecgPreprocessSetFilter("0.05", line, "35"), 0);
         run(frames(3000, [](int n, int *f) { f[2] = (n % 700 < 40 ? 1000 : 0) + 300 * (n % 17) + (n > 1500 ? 2000 : 0); }));
+        const SingleLeadBuff &r = state().leadBuffs[1];  // only the fixed comb
+        EXPECT_TRUE(!r.hrFilter[kBase] && !r.hrFilter[kEmg] && r.hrFilter[kLine] && std::string(r.hrFilter[kLine]->name) == "trap_50");
         const int32_t *ring = hrCalcState().leadBuf[1].samples;
         analysed.emplace_back(ring, ring + 3000);
     }
@@ -142,20 +144,6 @@ TEST_F(FrontEnd, AnalysisChainStepsItsCombOnceWhateverTheDisplayShows)
     ASSERT_EQ(start(conf), 0);
     const std::vector<int> out = run(frames(500, [](int n, int *f) { f[2] = 300 * (n % 17) - 2000; }));
     for (int n = 0; n < 500; ++n) ASSERT_EQ(hrCalcState().leadBuf[1].samples[n], word(out, n, 2)) << n;
-}
-
-TEST_F(FrontEnd, RespirationLeadOffWritesZeroAndReportsNoRate)
-{
-    // Lead II off (bit 1) from the start: from the window at 999 on the
-    // respiration word is 0 and every analysis step reports -1.
-    ASSERT_EQ(start(defaultConf("3", "SLR")), 0);
-    const std::vector<int> out = run(frames(1010, [](int, int *f) {
-        f[0] = 0x2;
-        f[3] = 321;
-    }));
-    for (int n = 998; n < 1010; ++n) EXPECT_EQ(word(out, n, 7), 0) << n;
-    EXPECT_EQ(HostRecord::get().count("resp:-1"), 11);
-    EXPECT_EQ(getCurRespRate(), -1);
 }
 
 // ---- pace pulses in the chain ----------------------------------------------------------

@@ -108,29 +108,6 @@ TEST_F(FrontEnd, RespirationAndFilterResultsReachTheHost)
     EXPECT_EQ(setting(), "null,null,null");
 }
 
-TEST_F(FrontEnd, NullCallbacksAreSkippedAndTheResultsKept)
-{
-    ASSERT_EQ(start(silentConf()), 0);
-    const HrCalcCallbacks &hr = hrCalcCallbacks();
-    const SignalQualityCallbacks &sq = sqCallbacks();
-    const RespConf &resp = monitor().respConf;
-    hr.onHeartBeat(hr.user, 1, 0);
-    hr.onHrLead(hr.user, 0);
-    hr.onLearningState(hr.user, 1);
-    hr.onHeartRate(hr.user, 60);
-    sq.onQuality(sq.user, "{}");
-    resp.onRespRateChanged(12);
-    resp.onRespBeat();
-    resp.onBeatNoise(1);
-    reportCurFilterSetting(monitor(), 50, 50, 35);
-    EXPECT_TRUE(events().empty());
-    EXPECT_EQ(getCurHeartRate(), 60);
-    EXPECT_EQ(getCurRespRate(), 12);
-    EXPECT_STREQ(getCurHrLead(), "I");
-    EXPECT_STREQ(getCurQuality(), "{}");
-    EXPECT_EQ(setting(), "0.05,50,35");
-}
-
 // ---- periodic task -----------------------------------------------------------------
 
 std::vector<int> zeros(int n) { return std::vector<int>(size_t(n) * size_t(getCurInFrame()), 0); }
