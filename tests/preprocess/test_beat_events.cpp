@@ -1,7 +1,5 @@
-// Beat events of the front end: registration and its refusals, and the
-// reported frame of every beat against the true R waves of the patient
-// simulator, for every detection method, at 1000 and 2000 Hz, with lead II
-// and with chest leads only, across a lead change and a learning restart.
+// Beat events: registration and its refusals, and every beat's frame against the simulator's R waves
+// for every method at 1000 and 2000 Hz, on II and chest leads only, across a lead change and a restart.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -123,8 +121,7 @@ TEST(BeatEvents, RegistrationResults)
         {[&] { return ecgPreprocessSetBeatEventCallback(collect, &events); }, ECG_BEAT_EVENT_NOT_STARTED},  // after Denit
     };
     for (size_t k = 0; k < std::size(steps); ++k) EXPECT_EQ(steps[k].call(), steps[k].rc) << "step " << k;
-    // A restart forgets the old registration: the new run registers afresh
-    // and its beats never reach the function registered before Denit.
+    // A restart forgets the old registration: no beat reaches the function registered before Denit.
     g_staleCalls = 0;
     EXPECT_GT(runSimulation(0, 1000, false, "II", 12.0).events.size(), 5u);  // 75 per minute, minus the path and learning
     EXPECT_EQ(g_staleCalls, 0);
@@ -145,11 +142,9 @@ TEST_P(BeatEventPositions, EveryBeatWithin60MsOfItsRWave)
     const SimRun r = runSimulation(c.method, c.fs, c.chestOnly, c.hrLead, 30.0);
     const std::vector<double> off = offsets(r, 5.0);
     ASSERT_GE(off.size(), 25u);
-    // Method 2 reports every beat as 77 samples old whatever its true lag (93
-    // ms on a narrow QRS at 1000 Hz, more on wide chest complexes): 80 ms.
+    // Method 2 reports every beat as 77 samples old whatever its true lag: 80 ms.
     for (double x : off) EXPECT_LE(std::fabs(x), c.method == 2 ? 80.0 : 60.0);
-    // Methods 1 and 3 report a beat only once the next is accepted, behind a
-    // 1 s filter lag: a beat in the last 4 s is not out yet.
+    // Methods 1 and 3 report a beat once the next is accepted (1 s lag): the last 4 s are not out yet.
     EXPECT_LE(missed(r, 5.0, c.method == 0 || c.method == 2 ? 27.0 : 26.0), 0);
     for (const EcgBeatEvent &e : r.events) {
         EXPECT_EQ(e.method, c.method);
@@ -174,8 +169,7 @@ INSTANTIATE_TEST_SUITE_P(Methods, BeatEventPositions, ::testing::ValuesIn(cases(
 
 TEST(BeatEvents, LeadChangeAndLearningRestartKeepPositions)
 {
-    // 40 s on II; at 16 s the host moves heart rate to V5 (its history is
-    // replayed at once), at 28 s it restarts learning.
+    // 40 s on II; at 16 s heart rate moves to V5 (its history replayed at once), at 28 s learning restarts.
     for (int fs : {1000, 2000}) {
         const std::map<int64_t, std::function<void()>> actions = {
             {int64_t(16) * fs, [] { EXPECT_EQ(ecgPreprocessSetHrLead("V5"), 0); }},

@@ -34,13 +34,8 @@ std::vector<int> oneLeadFrames(const std::vector<double> &x)
 
 TEST_F(FrontEnd, EachNamedChoiceInstallsItsRecordsAndDelay)
 {
-    const struct {
-        int fs;
-        const char *base, *line, *emg;
-        const char *chain, *told;
-        int delay;
-        const char *extra;  // the extra high-pass in front, or null
-    } cases[] = {
+    // extra: the extra high-pass in front, or null.
+    const struct { int fs; const char *base, *line, *emg, *chain, *told; int delay; const char *extra; } cases[] = {
         // Baseline 0.6/0.67 with comb 50 -> "comb 50 0.6"; 0.3/0.32 -> "comb
         // 50 0.3"; at 1000 Hz also for 60. Delays: record table.
         {1000, "0.67", "50", "35", "- | comb 50 0.6 | lpass 35", "null,50+0.6,35", 940, "hpass 0.01"},
@@ -99,8 +94,7 @@ TEST_F(FrontEnd, EachNamedChoiceInstallsItsRecordsAndDelay)
 
 TEST_F(FrontEnd, AutoAndUnknownNamesKeepTheirSlot)
 {
-    // Each step: names, the chain after it, "enter_default" lines (one per slot
-    // kept) and the report, if any; the reported choice keeps the requested "auto".
+    // Names, the chain, "enter_default" lines (one per slot kept) and the report; the report keeps a requested "auto".
     const struct { int fs; const char *base, *line, *emg, *chain; int kept; const char *told; } steps[] = {
         {1000, "0.05", "50", "35", "hpass 0.05 | comb 50 | lpass 35", 0, "0.05,50,35"},
         {1000, "auto", "50", "20", "hpass 0.05 | comb 50 | lpass 20", 1, "auto,50,20"},
@@ -193,9 +187,7 @@ TEST_F(FrontEnd, CryModeAndBack)
 
 TEST_F(FrontEnd, Comb60At1000HzStepsThreeTimesPerSample)
 {
-    // The comb's history index counts down one per step: "60" at 1000 Hz
-    // takes three steps per sample; "60+0.6" (curLine 62), and "60" at any
-    // other rate, one.
+    // The history index counts down one per step: "60" at 1000 Hz takes three per sample; "60+0.6" or other rates one.
     ASSERT_EQ(start(defaultConf("1", "SL")), 0);
     const struct { const char *line; int fs, steps; } cases[] = {{"60", 1000, 3 * 100}, {"60+0.6", 1000, 100}, {"60", 500, 100}};
     for (const auto &c : cases) {

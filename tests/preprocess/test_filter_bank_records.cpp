@@ -3,8 +3,8 @@
 // the responses on its own from the integer rule table, the listed IIR
 // coefficients and the FIR tap tables), which also pins the records shared
 // ("lpass 270" on the "lpass 380" taps, "trap_50"), the cut-offs and the cry
-// gain; the integer records' taps; the FIR tables' fixed taps, symmetry and
-// sums; and the display path on a real recording.
+// gain, and with the rule table the integer records' taps; the FIR tables'
+// fixed taps, symmetry and sums; and the display path on a real recording.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -82,41 +82,6 @@ TEST(FilterBankRecords, ResponsesMatchTheIndependentDerivation)
             EXPECT_NEAR(std::abs(sum), fg.second, (illConditioned ? 1e-4 : 1e-7) * (1.0 + fg.second)) << fg.first << " Hz";
         }
         delSignalFilter(&f);
-    }
-}
-
-TEST(FilterBankRecords, IntegerRecordsFollowTheFiveTapRule)
-{
-    // Numerator length 2c - 1 with taps (1, s), (c - d, K), (c, s(2K - 2)),
-    // (c + d, K), (2c - 1, s); denominator 2d + 1: (1, K), (d + 1, 2sK), (2d + 1, K).
-    const struct { int catalogue, slot, value, c, d, K, s; } rules[] = {
-        {kCatalogue1000, kBase, 300, 1921, 1, 3686400, -1}, {kCatalogue1000, kBase, 320, 1921, 1, 3686400, -1},
-        {kCatalogue1000, kBase, 600, 961, 1, 921600, -1},   {kCatalogue1000, kBase, 1000, 873, 1, 760426, -1},
-        {kCatalogue1000, kBase, 2222, 855, 1, 729316, -1},  {kCatalogue1000, kLine, 50, 961, 10, 9216, 1},
-        {kCatalogue1000, kLine, 51, 1921, 20, 9216, -1},    {kCatalogue1000, kLine, 52, 961, 20, 2304, -1},
-        {kCatalogue1000, kLine, 60, 2851, 25, 12996, 1},    {kCatalogue1000, kLine, 61, 5751, 50, 13225, -1},
-        {kCatalogue1000, kLine, 62, 2851, 50, 3249, -1},    {kCatalogue2000, kBase, 300, 3826, 1, 14631087, -1},
-        {kCatalogue2000, kBase, 600, 1914, 1, 3658991, -1}, {kCatalogue2000, kLine, 50, 1921, 20, 9216, 1},
-        {kCatalogue2000, kLine, 51, 3841, 40, 9216, -1},    {kCatalogue2000, kLine, 52, 1921, 40, 2304, -1},
-        {-1, 0, 0, 961, 20, 2304, -1},  // "trap_50" of the analysis chain
-    };
-    for (const auto &r : rules) {
-        const auto *c = reinterpret_cast<const IntegerFilterConf *>(r.catalogue < 0 ? analysisLineFilterConf()
-                                                                                     : catalogueRecord(r.catalogue, r.slot, r.value));
-        ASSERT_NE(c, nullptr) << r.value;
-        SCOPED_TRACE(c->name);
-        EXPECT_EQ(c->type, SIGNAL_FILTER_INTEGER);
-        EXPECT_EQ(c->gain, 1.0);
-        ASSERT_EQ(c->num_num, 2 * r.c - 1);
-        ASSERT_EQ(c->den_num, 2 * r.d + 1);
-        ASSERT_EQ(c->num_num_valid, 5);
-        ASSERT_EQ(c->den_num_valid, 3);
-        const int64_t num[5][2] = {{1, r.s}, {r.c - r.d, r.K}, {r.c, int64_t(r.s) * (2 * int64_t(r.K) - 2)}, {r.c + r.d, r.K}, {2 * r.c - 1, r.s}};
-        const int64_t den[3][2] = {{1, r.K}, {r.d + 1, 2 * int64_t(r.s) * r.K}, {2 * r.d + 1, r.K}};
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(c->numData[i].seq, num[i][0]) << i;
-        for (int i = 0; i < 5; ++i) EXPECT_EQ(int64_t(c->numData[i].data), num[i][1]) << i;
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(c->denData[i].seq, den[i][0]) << i;
-        for (int i = 0; i < 3; ++i) EXPECT_EQ(int64_t(c->denData[i].data), den[i][1]) << i;
     }
 }
 

@@ -1,7 +1,5 @@
-// The frame pipeline: dead band, derived limb leads, lead-off debounce and
-// validity window, status delay, analysis steps per rate, the analysis
-// chain, pace pulses and the step and noise steps in the chain. Counts are
-// microvolts (lsbMv 1000) and the dead band is 0 unless a case says so.
+// The frame pipeline: dead band, derived limb leads, lead-off debounce and validity window, status
+// delay, analysis steps, the analysis chain, pace pulses and the step and noise steps in the chain.
 #include <memory>
 #include <string>
 #include <vector>
@@ -37,8 +35,7 @@ TEST_F(FrontEnd, DerivedLimbLeadsTruncateTowardZero)
         {100, 300, 0, {100, 300, 200, -200, -50, 250}},
         {101, 0, 0, {101, 0, -101, -50, 101, -50}},  // -101 / 2 = -50 toward zero
         {-101, -1, 0, {-101, -1, 100, 51, -101, 49}},
-        // Band 3: I 97, II 297; III 200 -> 197, aVR -197 -> -194, aVL
-        // 97 - 148 = -51 -> -48, aVF 297 - 48 = 249 -> 246.
+        // Band 3: I 97, II 297; III 200 -> 197, aVR -197 -> -194, aVL -51 -> -48, aVF 249 -> 246.
         {100, 300, 3, {97, 297, 197, -194, -48, 246}},
     };
     for (const auto &c : cases) {
@@ -86,9 +83,8 @@ TEST(LeadOffDebounce, APatternMustLastTenFrames)
 
 TEST_F(FrontEnd, LeadValidityChangesOncePer1000Frames)
 {
-    // Five wires: I 1000, II 2000, V1 500 uV. V1 off on frames 100..109 (10
-    // frames: reported 109..118) and 3000..3008 (9 frames: never). The window
-    // recomputed at frame 999 holds the reported frames, the one at 1999 not.
+    // V1 (500 uV) off on 100..109 (10 frames: reported 109..118) and 3000..3008 (9: never); the
+    // window recomputed at frame 999 holds the reported frames, the one at 1999 not.
     ASSERT_EQ(start(defaultConf("5", "SL")), 0);
     const auto off = [](int n) { return (n >= 100 && n <= 109) || (n >= 3000 && n <= 3008); };
     const std::vector<int> out = run(frames(4200, [&](int n, int *f) {
@@ -108,10 +104,8 @@ TEST_F(FrontEnd, LeadValidityChangesOncePer1000Frames)
 
 TEST_F(FrontEnd, AnalysisRunsAtAThousandStepsPerSecond)
 {
-    // The respiration word is written on analysis steps only: countdown
-    // fs / 1000 - 1, so every frame at 1000 Hz, every second at 2000, every
-    // third at 3000; at 500 Hz (-1) only the first. (The interface takes 1000
-    // and 2000 only; the others are set on the state to pin the arithmetic.)
+    // The respiration word is written on analysis steps only: countdown fs / 1000 - 1, every frame
+    // at 1000 Hz, every second at 2000, third at 3000; at 500 Hz (-1) only the first (set on the state).
     const int rates[][2] = {{1000, 1}, {2000, 2}, {3000, 3}, {500, 0}};
     for (const auto &r : rates) {
         ASSERT_EQ(start(defaultConf("3", "SLR", r[0] == 2000 ? 2000 : 1000)), 0);
@@ -124,9 +118,7 @@ TEST_F(FrontEnd, AnalysisRunsAtAThousandStepsPerSecond)
 
 TEST_F(FrontEnd, AnalysisChainStepsItsCombOnceWhateverTheDisplayShows)
 {
-    // The display's 60 Hz comb is stepped three times per sample at 1000 Hz;
-    // the analysis chain's fixed 50 Hz comb once, so heart rate sees the same
-    // samples of II under "50" and "60".
+    // The analysis chain's fixed 50 Hz comb steps once per sample: heart rate sees the same II under "50" and "60".
     std::vector<std::vector<int32_t>> analysed;
     for (const char *line : {"50", "60"}) {
         ASSERT_EQ(start(defaultConf("3", "SLR")), 0);
@@ -163,12 +155,9 @@ struct DelayFir {
 
 TEST_F(FrontEnd, PacePulseIsCutBeforeFilteringAndItsMarkerFollowsTheFilterDelay)
 {
-    // 1000 Hz, 3 ms after the mark and 2 before. Lead I: 1000 uV with a spike
-    // on the marked sample 300; the remover bridges 299..302 and keeps the
-    // residual. Its marker leaves the 100-sample delay line on 399..402 and
-    // is added behind the display delay 5: frames 404..407 show 1000 +
-    // marker. Normalisation (paceInhib 1): 200 -> 300, 1500 -> 1000, 40 -> 0.
-    // Without pace removal the spike goes through the filter to frame 305.
+    // 3 ms after the mark, 2 before: the spike on sample 300 is bridged over 299..302; its marker leaves
+    // the 100-sample delay line on 399..402, behind the display delay 5 on 404..407. Normalised
+    // (paceInhib 1): 200 -> 300, 1500 -> 1000, 40 -> 0. Without removal the spike reaches frame 305.
     const struct {
         int paceFilter, spike, paceInhib, marker;
     } cases[] = {{1, 800, 0, 800}, {1, 1500, 0, 1500}, {1, 200, 1, 300}, {1, 1500, 1, 1000}, {1, 800, 1, 800},
@@ -203,10 +192,8 @@ TEST_F(FrontEnd, PacePulseIsCutBeforeFilteringAndItsMarkerFollowsTheFilterDelay)
 
 TEST_F(FrontEnd, BaselineStepRestartsTheFilters)
 {
-    // Lead I through x minus the mean of its last 8000 samples. A 40 mV step
-    // at frame 1500 is found 490 samples later (frame 1990): the filters
-    // restart on the current level and the output is 0 at once. A 30 mV step
-    // is no baseline step: the output keeps decaying.
+    // Lead I minus the mean of its last 8000 samples: a 40 mV step at 1500 is found 490 samples later
+    // and the filters restart on the current level (output 0); a 30 mV step is no baseline step.
     const AvgFilterConf avg = {SIGNAL_FILTER_AVG, "long hp", nullptr, 8000};
     for (int h : {40000, 30000}) {
         ASSERT_EQ(start(defaultConf("3", "SL")), 0);
@@ -227,11 +214,8 @@ TEST_F(FrontEnd, BaselineStepRestartsTheFilters)
 
 TEST_F(FrontEnd, NoiseStepsShareOneCounterInTheChain)
 {
-    // Constant 1000 uV, noise steps on at 1000 Hz (N 10, L 31). Both steps
-    // advance one counter, so sample k (from 1) reaches the smoother as count
-    // 2k - 1: its first output (count 63, sample 32) is the stored 1000
-    // because the unfilled maxima still read 0. The holder returns that 10
-    // samples later: 1000 from sample 42, frame 41.
+    // 1000 uV, N 10, L 31. Both steps advance one counter: sample k reaches the smoother as count 2k - 1,
+    // its first output (count 63, sample 32) is the stored 1000; the holder adds 10: from frame 41.
     ASSERT_EQ(start(defaultConf("3", "SL")), 0);
     ASSERT_EQ(ecgPreprocessSetFuzzFilter(1), 0);
     EXPECT_EQ(getCurTotalDelay(), 40);

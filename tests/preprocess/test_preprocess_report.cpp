@@ -44,6 +44,8 @@ TEST_F(FrontEnd, HeartRateResultsReachTheHost)
     EXPECT_EQ(getCurHeartRate(), 0);
     EXPECT_EQ(events(), (Events{"beat", "hrLead:aVF", "hrLead:null", "hrLead:auto", "status:hrlearning=true", "hr:72",
                                 "status:hrlearning=false", "status:hrlearning=true", "hr:-1", "hr:0", "status:hrlearning=false"}));
+    monitor().respConf.onBeatNoise(1);
+    EXPECT_EQ(events().back(), "status:beatNoise=true");
     EXPECT_TRUE(log.contains("[reportCurHeartRate]"));
     EXPECT_TRUE(log.contains(":72"));
     // No rate (0 or -1) tells respiration there is no heart rate to reject.
@@ -87,25 +89,6 @@ TEST_F(FrontEnd, QualityTextBelongsToTheLibraryUntilTheNextReport)
     EXPECT_STREQ(getCurQuality(), "{\"level\":\"high\",\"leadStatus\":[]}");
     EXPECT_EQ(sq.onQuality(sq.user, nullptr), -1);
     EXPECT_STREQ(getCurQuality(), "{\"level\":\"high\",\"leadStatus\":[]}");
-}
-
-TEST_F(FrontEnd, RespirationAndFilterResultsReachTheHost)
-{
-    ASSERT_EQ(start(defaultConf()), 0);
-    const RespConf &resp = monitor().respConf;
-    clearEvents();
-    resp.onRespBeat();  // repeats the current rate: none yet
-    resp.onRespRateChanged(16);
-    resp.onRespBeat();
-    resp.onBeatNoise(1);
-    resp.onBeatNoise(0);
-    EXPECT_EQ(getCurRespRate(), 16);
-    // Values shared by several names read back as the first; others "null".
-    const int choices[][3] = {{1000, 52, 40}, {1111, 2222, 7}, {0, 0, 0}};
-    for (const auto &c : choices) reportCurFilterSetting(monitor(), c[0], c[1], c[2]);
-    EXPECT_EQ(events(), (Events{"resp:-1", "resp:16", "resp:16", "status:beatNoise=true", "status:beatNoise=false",
-                                "filter:0.67,50+0.6,40", "filter:auto,cry,null", "filter:null,null,null"}));
-    EXPECT_EQ(setting(), "null,null,null");
 }
 
 // ---- periodic task -----------------------------------------------------------------

@@ -1,9 +1,6 @@
-// Five minutes of simulated 12-lead frames at 1000 Hz with lead-off episodes,
-// pace marks, breathing and bursts of muscle-like noise: through
-// ecgPreprocessDoPreprocess in blocks of random sizes the output invariants
-// hold on every frame and the output does not depend on how the frames were
-// cut into blocks; with every stage on, the frame path allocates nothing
-// (not counted under AddressSanitizer).
+// Five minutes of simulated 12-lead frames with lead-off episodes, pace marks, breathing and noise:
+// the output invariants hold on every frame, the output does not depend on the block sizes, and
+// with every stage on the frame path allocates nothing (not counted under AddressSanitizer).
 #include <cmath>
 #include <cstdio>
 #include <cstdint>
@@ -21,8 +18,7 @@ constexpr int kFrames = 5 * 60 * 1000;
 constexpr int kIn = 10;   // status, I, II, V1 ... V6, respiration
 constexpr int kOut = 14;  // status, I, II, III, aVR, aVL, aVF, V1 ... V6, respiration
 constexpr int kDeadBand = 3;
-// Lead-off bits by input channel (I, II, V1 ... V6), and the masks that make
-// each lead invalid.
+// Lead-off bits by input channel (I, II, V1 ... V6); the masks that make each lead invalid.
 constexpr int32_t kOffBits[] = {0x1, 0x2, 0x10000, 0x20000, 0x4, 0x8, 0x10, 0x20, 0x40, 0x80};
 constexpr int kOutputLeads[] = {0, 1, 6, 7, 8, 9, 10, 11};
 constexpr int32_t kValidityMask[] = {0x10001, 0x10002, 0x4, 0x8, 0x10, 0x20, 0x40, 0x80};
@@ -32,8 +28,7 @@ struct Simulation {
     Simulation() : status(kFrames, 0)
     {
         std::mt19937 rng(20251011);
-        // A third of the episodes shorter than the 10-frame debounce, the rest
-        // 0.1 s to 5 s; some carry an extra status bit.
+        // A third of the episodes shorter than the debounce, the rest 0.1 to 5 s; some with an extra bit.
         for (int e = 0; e < 120; ++e) {
             const int start = int(rng() % kFrames);
             const int length = e % 3 == 0 ? 1 + int(rng() % 15) : 100 + int(rng() % 4900);
@@ -57,9 +52,8 @@ struct Simulation {
 
 int deadBand(int64_t v) { return v > kDeadBand ? int(v - kDeadBand) : v < -kDeadBand ? int(v + kDeadBand) : 0; }
 
-// Runs the whole simulation with the given block sizes, checking every frame;
-// returns a hash of the output stream and adds the allocations made inside
-// the library's calls to *allocations.
+// Runs the simulation in the given blocks, checking every frame; returns a hash of the output and
+// adds the allocations made inside the library's calls to *allocations.
 uint64_t runAll(const Simulation &sim, const std::function<int()> &nextBlock, long *allocations)
 {
     uint64_t hash = 1469598103934665603ull;
@@ -85,8 +79,7 @@ uint64_t runAll(const Simulation &sim, const std::function<int()> &nextBlock, lo
             const int64_t i = o[1], ii = o[2];
             const int64_t derived[4] = {ii - i, -(i + ii) / 2, i - ii / 2, ii - i / 2};
             for (int d = 0; d < 4; ++d) EXPECT_EQ(o[3 + d], (o[0] & 0x30003) ? 0 : deadBand(derived[d])) << t << " " << d;
-            // A lead off for 2000 frames has been in a validity window: 0, and
-            // so is the respiration word while II is.
+            // A lead off for 2000 frames has been in a validity window: 0, the respiration word too for II.
             for (int l = 0; l < 8; ++l) {
                 offRun[l] = (s & kValidityMask[l]) ? offRun[l] + 1 : 0;
                 EXPECT_TRUE(offRun[l] < 2000 || o[1 + kOutputLeads[l]] == 0) << t << " lead " << l;
@@ -102,9 +95,8 @@ uint64_t runAll(const Simulation &sim, const std::function<int()> &nextBlock, lo
 
 TEST_F(FrontEnd, FiveMinutesOfTwelveLeadFramesInRandomBlocksAllocatingNothing)
 {
-    // First frame by frame with a host whose callbacks allocate nothing
-    // themselves, then in random blocks with a quiet configuration file and
-    // the log captured: the same output, and no allocation in the first.
+    // Frame by frame with a host whose callbacks allocate nothing (no allocation), then in random
+    // blocks with a quiet configuration file and the log captured: the same output.
     TempDir dir;
     const std::string ini = dir.file("quiet.ini");
     writeText(ini, "record_file_path = " + dir.path() + "\nrecord_switch = OFF\nlog_level = error\n");
