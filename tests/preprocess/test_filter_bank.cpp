@@ -24,14 +24,6 @@ const IntegerFilter *integerIn(int slot) { return reinterpret_cast<const Integer
 // Steps an integer filter took between two history indexes (it counts down).
 int stepsBetween(const IntegerFilter *f, int32_t before) { return ((before - f->xIndex) % f->xLen + f->xLen) % f->xLen; }
 
-// One-lead frames (status word, lead I).
-std::vector<int> oneLeadFrames(const std::vector<double> &x)
-{
-    std::vector<int> in;
-    for (double v : x) in.insert(in.end(), {0, int(std::lround(v))});
-    return in;
-}
-
 TEST_F(FrontEnd, EachNamedChoiceInstallsItsRecordsAndDelay)
 {
     // extra: the extra high-pass in front, or null.

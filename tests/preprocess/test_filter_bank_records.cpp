@@ -184,9 +184,7 @@ protected:
     {
         EXPECT_EQ(start(test::defaultConf("1", "SL")), 0);
         EXPECT_EQ(ecgPreprocessSetFilter("0.67", "50", "40"), 0);
-        std::vector<int> in;
-        for (double v : x) in.insert(in.end(), {0, int(std::lround(v))});
-        const std::vector<int> out = run(in);
+        const std::vector<int> out = run(test::oneLeadFrames(x));
         std::vector<double> y(x.size());
         for (size_t n = 0; n < y.size(); ++n) y[n] = out[2 * n + 1];
         ecgPreprocessDenit();

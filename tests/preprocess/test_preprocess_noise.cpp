@@ -80,10 +80,8 @@ TEST(QuanNoiseRemove, QuantisesTo5MicrovoltsBehindTheLookAhead)
 
 TEST(QuanNoiseRemove, HoldsExcursionsThatReturnWithin50)
 {
-    const struct {
-        int from, len, value, passFrom, passTo;  // output equals value on passFrom..passTo, else 0
-        const char *why;
-    } cases[] = {
+    // The output equals value on passFrom..passTo, else 0.
+    const struct { int from, len, value, passFrom, passTo; const char *why; } cases[] = {
         {30, 1, 20, -1, -1, "a 20 uV spike: newer samples back within +-5 of the held 0"},
         {30, 3, 40, -1, -1, "40 uV for three samples strays 40 <= 50"},
         {30, 3, 50, -1, -1, "50 strays exactly 50: still held"},
@@ -112,9 +110,7 @@ TEST(OpenCloseNoiseRemove, SpikesPassOnceStepsWithTheWindowLag)
     // L = 2 truncate(fs * 0.015) + 1: 31 at 1000 Hz, 61 at 2000. A spike at s
     // is in the last L maxima only at call s + L - 1: b = 200, a = 0 -> the
     // oldest input (the spike) passes. A step reaches a = b = 1000 then too.
-    const struct {
-        int fs, n, from, len, value, passFrom, passTo;
-    } cases[] = {{1000, 200, 100, 1, 200, 130, 130}, {2000, 300, 150, 1, 200, 210, 210}, {1000, 200, 100, 100, 1000, 130, 199}};
+    const struct { int fs, n, from, len, value, passFrom, passTo; } cases[] = {{1000, 200, 100, 1, 200, 130, 130}, {2000, 300, 150, 1, 200, 210, 210}, {1000, 200, 100, 100, 1000, 130, 199}};
     for (const auto &c : cases) {
         const std::vector<int> y = openClose(flatWith(c.n, c.from, c.len, c.value), c.fs);
         for (int k = 0; k < c.n; ++k) EXPECT_EQ(y[size_t(k)], k >= c.passFrom && k <= c.passTo ? c.value : 0) << c.fs << " " << k;

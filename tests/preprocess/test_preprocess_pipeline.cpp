@@ -27,10 +27,7 @@ TEST_F(FrontEnd, DeadBandTruncatesThenShrinksTowardZero)
 
 TEST_F(FrontEnd, DerivedLimbLeadsTruncateTowardZero)
 {
-    const struct {
-        int leadI, leadII, subUv;
-        int out[6];  // I, II, III, aVR, aVL, aVF
-    } cases[] = {
+    const struct { int leadI, leadII, subUv, out[6]; } cases[] = {  // out: I, II, III, aVR, aVL, aVF
         // III = II - I, aVR = -(I + II) / 2, aVL = I - II / 2, aVF = II - I / 2.
         {100, 300, 0, {100, 300, 200, -200, -50, 250}},
         {101, 0, 0, {101, 0, -101, -50, 101, -50}},  // -101 / 2 = -50 toward zero
@@ -41,21 +38,13 @@ TEST_F(FrontEnd, DerivedLimbLeadsTruncateTowardZero)
     for (const auto &c : cases) {
         ASSERT_EQ(start(defaultConf("3", "SL")), 0);
         setSubUv(c.subUv);
-        const std::vector<int> out = run(frames(1, [&](int, int *f) {
-            f[1] = c.leadI;
-            f[2] = c.leadII;
-        }));
+        const std::vector<int> out = run(frames(1, {0, c.leadI, c.leadII}));
         for (int id = 0; id < 6; ++id) EXPECT_EQ(out[size_t(1 + id)], c.out[id]) << c.leadI << "," << c.leadII << " lead " << id;
     }
     // III as an input keeps its samples while a limb electrode is off.
     ASSERT_EQ(start(defaultConf("3", "SLT")), 0);
     setSubUv(0);
-    const std::vector<int> out = run(frames(1, [](int, int *f) {
-        f[0] = 0x2;
-        f[1] = 100;
-        f[2] = 300;
-        f[3] = 222;
-    }));
+    const std::vector<int> out = run(frames(1, {0x2, 100, 300, 222}));
     EXPECT_EQ(std::vector<int>(out.begin() + 1, out.begin() + 7), (std::vector<int>{100, 300, 222, 0, 0, 0}));
 }
 
@@ -64,11 +53,8 @@ TEST_F(FrontEnd, DerivedLimbLeadsTruncateTowardZero)
 TEST(LeadOffDebounce, APatternMustLastTenFrames)
 {
     auto m = std::make_unique<Monitor>();
-    const struct {
-        int32_t status;
-        int repeat;
-        int32_t lastOut, restOut;  // output on the last call of the run, on the others
-    } runs[] = {
+    // The output on the last call of each run, and on the others.
+    const struct { int32_t status; int repeat; int32_t lastOut, restOut; } runs[] = {
         {0x4 | 0x4000, 9, 0x4000, 0x4000},  // 9 frames: never reported
         {0, 20, 0, 0},
         {0x4, 10, 0x4, 0},                  // the 10th frame reports it
@@ -87,12 +73,7 @@ TEST_F(FrontEnd, LeadValidityChangesOncePer1000Frames)
     // window recomputed at frame 999 holds the reported frames, the one at 1999 not.
     ASSERT_EQ(start(defaultConf("5", "SL")), 0);
     const auto off = [](int n) { return (n >= 100 && n <= 109) || (n >= 3000 && n <= 3008); };
-    const std::vector<int> out = run(frames(4200, [&](int n, int *f) {
-        f[0] = off(n) ? 0x4 : 0;
-        f[1] = 1000;
-        f[2] = 2000;
-        f[3] = 500;
-    }));
+    const std::vector<int> out = run(frames(4200, [&](int n, int *f) { f[0] = off(n) ? 0x4 : 0, f[1] = 1000, f[2] = 2000, f[3] = 500; }));
     for (int n = 0; n < 4200; ++n) {
         ASSERT_EQ(word(out, n, 1 + 6), n >= 999 && n < 1999 ? 0 : 500) << n;
         ASSERT_EQ(word(out, n, 0), off(n) ? 0x4 : 0) << n;
@@ -158,9 +139,7 @@ TEST_F(FrontEnd, PacePulseIsCutBeforeFilteringAndItsMarkerFollowsTheFilterDelay)
     // 3 ms after the mark, 2 before: the spike on sample 300 is bridged over 299..302; its marker leaves
     // the 100-sample delay line on 399..402, behind the display delay 5 on 404..407. Normalised
     // (paceInhib 1): 200 -> 300, 1500 -> 1000, 40 -> 0. Without removal the spike reaches frame 305.
-    const struct {
-        int paceFilter, spike, paceInhib, marker;
-    } cases[] = {{1, 800, 0, 800}, {1, 1500, 0, 1500}, {1, 200, 1, 300}, {1, 1500, 1, 1000}, {1, 800, 1, 800},
+    const struct { int paceFilter, spike, paceInhib, marker; } cases[] = {{1, 800, 0, 800}, {1, 1500, 0, 1500}, {1, 200, 1, 300}, {1, 1500, 1, 1000}, {1, 800, 1, 800},
                  {1, 40, 1, 0},    {0, 800, 0, 800}};
     DelayFir fir(5);
     for (const auto &c : cases) {
@@ -174,10 +153,7 @@ TEST_F(FrontEnd, PacePulseIsCutBeforeFilteringAndItsMarkerFollowsTheFilterDelay)
         _update_all_delay(monitor());
         ASSERT_EQ(getCurTotalDelay(), c.paceFilter ? 105 : 5);
         log.clear();
-        const std::vector<int> out = run(frames(600, [&](int n, int *f) {
-            f[0] = n == 300 ? 0x4000 : 0;
-            f[1] = 1000 + (n == 300 ? c.spike : 0);
-        }));
+        const std::vector<int> out = run(frames(600, [&](int n, int *f) { f[0] = n == 300 ? 0x4000 : 0, f[1] = 1000 + (n == 300 ? c.spike : 0); }));
         for (int n = 0; n < 600; ++n) {
             const bool spike = c.paceFilter ? n >= 404 && n <= 407 : n == 305;
             ASSERT_EQ(word(out, n, 1), spike ? 1000 + c.marker : 1000) << n;

@@ -22,10 +22,8 @@ TEST_F(FrontEnd, HeartRateResultsReachTheHost)
     clearEvents();
     hr.onHeartBeat(hr.user, 321, 0);
     EXPECT_EQ(state().beatPosition, 321);
-    const struct {
-        std::function<void()> report;
-        const char *lead, *learning;  // getCurHrLead, getCurStatu("hrlearning") after it
-    } steps[] = {
+    // getCurHrLead and getCurStatu("hrlearning") after each report.
+    const struct { std::function<void()> report; const char *lead, *learning; } steps[] = {
         {[&] { hr.onHrLead(hr.user, 5); }, "aVF", "false"},
         {[&] { hr.onHrLead(hr.user, 30); }, "null", "false"},
         {[&] { hr.onHrLead(hr.user, 18); }, "auto", "false"},

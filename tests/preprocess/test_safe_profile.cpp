@@ -87,10 +87,7 @@ TEST_F(SafeProfile, ReportedDelayIsTheMeasuredOne)
 {
     // The pace bit leaves the reported delay later. Hand: (c - d) steps at three per
     // sample: "comb 60" (2851 - 25 + 1) / 3 = 942, "comb 60 0.6" 2801 / 3 = 933; "25" (13 taps squared) 12.
-    const struct {
-        const char *base, *line, *emg;
-        int reportedDefault, reportedSafe;
-    } cases[] = {{"0.05", "60", "off", 2825, 942}, {"0.6", "60", "off", 2800, 933}, {"off", "off", "25", 0, 12}};
+    const struct { const char *base, *line, *emg; int reportedDefault, reportedSafe; } cases[] = {{"0.05", "60", "off", 2825, 942}, {"0.6", "60", "off", 2800, 933}, {"off", "off", "25", 0, 12}};
     for (const auto &c : cases)
         for (int safe = 0; safe <= 1; ++safe) {
             SCOPED_TRACE(std::string(c.base) + "," + c.line + "," + c.emg + " safe " + std::to_string(safe));
@@ -230,11 +227,8 @@ TEST_F(SafeProfile, SwitchTakesZeroOrOneFromTheHostOrTheConfigurationFile)
     PreprocessConf conf = defaultConf("3", "SL");
     conf.debugCfgFile = ini.c_str();
     ASSERT_EQ(start(conf), 0);
-    const struct {
-        const char *key;  // file content before the blocks, null: unchanged
-        int hostValue;    // host's setter before them, -1: not called
-        int expected;
-    } steps[] = {{nullptr, -1, 1}, {nullptr, 0, 0}, {nullptr, -1, 0}, {"OFF", 1, 0}, {"ON", -1, 1}};
+    // The key's value before the blocks (null: unchanged), the host's setter before them (-1: not called).
+    const struct { const char *key; int hostValue, expected; } steps[] = {{nullptr, -1, 1}, {nullptr, 0, 0}, {nullptr, -1, 0}, {"OFF", 1, 0}, {"ON", -1, 1}};
     for (const auto &s : steps) {
         if (s.key != nullptr) write(s.key);
         if (s.hostValue >= 0) ecgPreprocessSetSafeMode(s.hostValue);
