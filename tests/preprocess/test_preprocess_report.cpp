@@ -192,21 +192,15 @@ TEST_F(FrontEnd, CaptureFailuresAreLoggedAndProcessingGoesOn)
 {
     ASSERT_EQ(start(defaultConf("5", "SLR")), 0);
     onCfgChanged(1, "/nonexistent/tessivar/folder");
-    EXPECT_TRUE(log.contains("[W]{Unknown TAG}[enter_debug]"));
-    EXPECT_TRUE(log.contains("/nonexistent/tessivar/folder/anal_input open error.\n"));
-    EXPECT_TRUE(log.contains("/nonexistent/tessivar/folder/anal_out open error.\n"));
+    for (const char *line : {"[W]{Unknown TAG}[enter_debug]", "folder/anal_input open error.\n", "folder/anal_out open error.\n"})
+        EXPECT_TRUE(log.contains(line)) << line;
     CaptureState &cap = monitor().capture;
     EXPECT_EQ(cap.fp_in, nullptr);
     // A short write closes both files.
-    cap.fp_in = std::fopen("/dev/full", "wb");
-    cap.fp_out = std::tmpfile();
-    ASSERT_NE(cap.fp_in, nullptr);
-    ASSERT_NE(cap.fp_out, nullptr);
+    ASSERT_TRUE((cap.fp_in = std::fopen("/dev/full", "wb")) != nullptr && (cap.fp_out = std::tmpfile()) != nullptr);
     int rc = 0;
     run(zeros(3), &rc);
-    EXPECT_EQ(rc, 3);
-    EXPECT_EQ(cap.fp_in, nullptr);
-    EXPECT_EQ(cap.fp_out, nullptr);
+    EXPECT_TRUE(rc == 3 && cap.fp_in == nullptr && cap.fp_out == nullptr);
     onCfgChanged(0, ".");
 }
 
