@@ -39,20 +39,10 @@ struct HostRecord {
 inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "SLR", int fs = 1000)
 {
     PreprocessConf c{};
-    c.fs = fs;
-    c.lsbMv = 1000;
-    c.wireType = wire;
-    c.dataType = data;
-    c.hrLead = "II";
-    c.respLead = "II";
-    c.printFunc = LogCapture::hook;
-    c.onFilterSetting = HostRecord::onFilterSetting;
-    c.onHrLead = HostRecord::onHrLead;
-    c.onHeartBeat = HostRecord::onHeartBeat;
-    c.onHeartRate = HostRecord::onHeartRate;
-    c.onRespRate = HostRecord::onRespRate;
-    c.onQuality = HostRecord::onQuality;
-    c.onStatus = HostRecord::onStatus;
+    c.fs = fs, c.lsbMv = 1000, c.wireType = wire, c.dataType = data, c.hrLead = c.respLead = "II";
+    c.printFunc = LogCapture::hook, c.onFilterSetting = HostRecord::onFilterSetting, c.onHrLead = HostRecord::onHrLead;
+    c.onHeartBeat = HostRecord::onHeartBeat, c.onHeartRate = HostRecord::onHeartRate, c.onRespRate = HostRecord::onRespRate;
+    c.onQuality = HostRecord::onQuality, c.onStatus = HostRecord::onStatus;
     return c;
 }
 

@@ -42,11 +42,7 @@ SimRun runSimulation(int method, int fs, bool chestOnly, const char *hrLead, dou
                      const std::map<int64_t, std::function<void()>> &at = {})
 {
     tessivar::records::SimOptions o;
-    o.fs = fs;
-    o.seconds = seconds;
-    o.seed = 11;
-    o.heartRate = 75;
-    o.respRate = 0;
+    o.fs = fs, o.seconds = seconds, o.seed = 11, o.heartRate = 75, o.respRate = 0;
     Simulation sim = tessivar::records::simulate(o);
     for (const char *lead : {"I", "II"}) {  // chest only: the layout marks I and II off
         if (!chestOnly) break;
@@ -56,8 +52,7 @@ SimRun runSimulation(int method, int fs, bool chestOnly, const char *hrLead, dou
     }
     const FrameLayout layout = tessivar::records::chooseLayout(sim.record, {}, "none");
     const std::vector<int32_t> frames = tessivar::records::buildFrames(sim.record, layout, fs, 1000, 1000.0, -1);
-    SimRun run;
-    run.fs = fs;
+    SimRun run{{}, {}, fs};
     for (const auto &b : sim.beats) run.trueBeats.push_back(double(b.time) / fs);
     const PreprocessConf conf = quietConf(layout.wireType.c_str(), layout.dataType.c_str(), fs, hrLead, method);
     EXPECT_EQ(ecgPreprocessInit(&conf), 0);

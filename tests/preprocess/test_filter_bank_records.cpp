@@ -202,27 +202,19 @@ TEST_F(DisplayPath, RemovesMainsAndBaselineWanderOnRecord100)
     ASSERT_EQ(ecg.size(), kSeconds * 1000);
     ASSERT_EQ(wander.size(), ecg.size());
     std::vector<double> mains = ecg, drifting = ecg;
-    for (size_t n = 0; n < ecg.size(); ++n) {
-        mains[n] += 1000.0 * std::sin(2.0 * M_PI * 50.0 * double(n) / 1000.0);
-        drifting[n] += wander[n];
-    }
+    for (size_t n = 0; n < ecg.size(); ++n) mains[n] += 1000.0 * std::sin(2.0 * M_PI * 50.0 * double(n) / 1000.0), drifting[n] += wander[n];
     const std::vector<double> clean = display(ecg), hum = display(mains), wandered = display(drifting);
 
-    // Mains: after the comb has filled (1881 samples) at least 40 dB down at
-    // every sample from 5 s on.
+    // Mains: after the comb has filled (1881 samples) at least 40 dB down at every sample from 5 s on.
     double worst = 0.0;
     for (size_t n = 5000; n < clean.size(); ++n) worst = std::max(worst, std::fabs(hum[n] - clean[n]));
     EXPECT_GE(20.0 * std::log10(1000.0 / std::max(worst, 1e-9)), 40.0) << "largest residue " << worst << " uV";
 
-    // Wander left over 30 ... 130 s against tools/display_path_reference.py
-    // (the resamplers differ: 1 dB).
+    // Wander left over 30 ... 130 s against tools/display_path_reference.py (the resamplers differ: 1 dB).
     std::map<std::string, double> ref;
     std::ifstream in(TESSIVAR_TEST_DATA "/preprocess/display_path_reference.txt");
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream s(line);
-        std::string key;
-        if (line.empty() || line[0] == '#' || !(s >> key >> ref[key])) continue;
-    }
+    for (std::string line, key; std::getline(in, line);)
+        if (std::istringstream s(line); !line.empty() && line[0] != '#') s >> key >> ref[key];
     ASSERT_EQ(ref.count("slow") + ref.count("all"), 2u);
     std::vector<double> residue(clean.size());
     for (size_t n = 0; n < clean.size(); ++n) residue[n] = wandered[n] - clean[n];

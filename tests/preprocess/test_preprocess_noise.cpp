@@ -39,8 +39,7 @@ TEST(StepCheck, FiresWhenBothMeasuresExceed30mV)
         EXPECT_EQ(stepCheck(s.get(), 0, 1), 0);
         EXPECT_EQ(firstStep(s.get(), c.jumpAt, c.height), c.first) << c.why;
     }
-    // A reset mid-stream restarts the countdown: the jump at 491 again waits
-    // for call 999.
+    // A reset mid-stream restarts the countdown: the jump at 491 again waits for call 999.
     auto s = std::make_unique<StepState>();
     stepCheck(s.get(), 0, 1);
     for (int k = 0; k < 1500; ++k) stepCheck(s.get(), 0, 0);
@@ -50,14 +49,18 @@ TEST(StepCheck, FiresWhenBothMeasuresExceed30mV)
 
 // ---- quantisation-noise holder ---------------------------------------------
 
-std::vector<int> quan(const std::vector<int> &x, int fs = 1000)
+// x through one of the steps after its reset call.
+using NoiseStep = int32_t (*)(NoiseState *, int32_t, int32_t, int);
+std::vector<int> through(NoiseStep step, const std::vector<int> &x, int fs = 1000)
 {
     auto s = std::make_unique<NoiseState>();
-    EXPECT_EQ(do_quan_noise_remove(s.get(), 0, fs, 1), 0);
+    EXPECT_EQ(step(s.get(), 0, fs, 1), 0);
     std::vector<int> y;
-    for (int v : x) y.push_back(do_quan_noise_remove(s.get(), v, fs, 0));
+    for (int v : x) y.push_back(step(s.get(), v, fs, 0));
     return y;
 }
+std::vector<int> quan(const std::vector<int> &x, int fs = 1000) { return through(do_quan_noise_remove, x, fs); }
+std::vector<int> openClose(const std::vector<int> &x, int fs = 1000) { return through(do_open_close_noise_remove, x, fs); }
 
 std::vector<int> flatWith(int n, int from, int len, int value)
 {
@@ -95,15 +98,6 @@ TEST(QuanNoiseRemove, HoldsExcursionsThatReturnWithin50)
 }
 
 // ---- open-close smoother ---------------------------------------------------
-
-std::vector<int> openClose(const std::vector<int> &x, int fs = 1000)
-{
-    auto s = std::make_unique<NoiseState>();
-    EXPECT_EQ(do_open_close_noise_remove(s.get(), 0, fs, 1), 0);
-    std::vector<int> y;
-    for (int v : x) y.push_back(do_open_close_noise_remove(s.get(), v, fs, 0));
-    return y;
-}
 
 TEST(OpenCloseNoiseRemove, SpikesPassOnceStepsWithTheWindowLag)
 {
