@@ -196,11 +196,9 @@ TEST(FilterBank, LineFilterTripleStepIsTheMeanOfThreeSteps)
     const IntegerFilterConf rule = {SIGNAL_FILTER_INTEGER, "comb 60", nullptr, 1.0, num, 5701, 5, den, 51, 3};
     SignalFilter *twin = newSignalFilter(reinterpret_cast<const SignalFilterConf *>(&rule));
     SignalFilter *comb = newSignalFilter(catalogueRecord(kCatalogue1000, kLine, 60));
-    ASSERT_NE(twin, nullptr);
-    ASSERT_NE(comb, nullptr);
+    ASSERT_TRUE(twin != nullptr && comb != nullptr);
     auto m = std::make_unique<Monitor>();
-    m->g_ecgPreprocess.fs = 1000;
-    m->g_ecgPreprocess.curLine = 60;
+    m->g_ecgPreprocess.fs = 1000, m->g_ecgPreprocess.curLine = 60;
     for (int n = 0; n < 8000; ++n) {
         const double x = 1000.0 * std::sin(0.37 * n) + 300.0 * std::cos(0.011 * n);
         const double a = doSignalFilter(twin, x), b = doSignalFilter(twin, x), c = doSignalFilter(twin, x);
@@ -208,8 +206,7 @@ TEST(FilterBank, LineFilterTripleStepIsTheMeanOfThreeSteps)
     }
     m->g_ecgPreprocess.fs = 2000;
     EXPECT_NEAR(doLineFilter(*m, comb, 7.0), doSignalFilter(twin, 7.0), 1e-9);
-    m->g_ecgPreprocess.fs = 1000;
-    m->g_ecgPreprocess.curLine = 62;
+    m->g_ecgPreprocess.fs = 1000, m->g_ecgPreprocess.curLine = 62;
     EXPECT_NEAR(doLineFilter(*m, comb, 9.0), doSignalFilter(twin, 9.0), 1e-9);
     EXPECT_EQ(doLineFilter(*m, nullptr, 4.5), 4.5);  // no filter: the sample passes
     delSignalFilter(&twin);

@@ -104,7 +104,8 @@ TEST(OpenCloseNoiseRemove, SpikesPassOnceStepsWithTheWindowLag)
     // L = 2 truncate(fs * 0.015) + 1: 31 at 1000 Hz, 61 at 2000. A spike at s
     // is in the last L maxima only at call s + L - 1: b = 200, a = 0 -> the
     // oldest input (the spike) passes. A step reaches a = b = 1000 then too.
-    const struct { int fs, n, from, len, value, passFrom, passTo; } cases[] = {{1000, 200, 100, 1, 200, 130, 130}, {2000, 300, 150, 1, 200, 210, 210}, {1000, 200, 100, 100, 1000, 130, 199}};
+    const struct { int fs, n, from, len, value, passFrom, passTo; } cases[] = {
+        {1000, 200, 100, 1, 200, 130, 130}, {2000, 300, 150, 1, 200, 210, 210}, {1000, 200, 100, 100, 1000, 130, 199}};
     for (const auto &c : cases) {
         const std::vector<int> y = openClose(flatWith(c.n, c.from, c.len, c.value), c.fs);
         for (int k = 0; k < c.n; ++k) EXPECT_EQ(y[size_t(k)], k >= c.passFrom && k <= c.passTo ? c.value : 0) << c.fs << " " << k;

@@ -125,13 +125,9 @@ TEST_F(FrontEnd, AnalysisChainStepsItsCombOnceWhateverTheDisplayShows)
 // reported delay is d.
 struct DelayFir {
     explicit DelayFir(int d) : taps(size_t(2 * d + 1), 0.0) { taps[size_t(d)] = 1.0; }
-    void install(int lead)
-    {
-        conf = FirFilterConf{SIGNAL_FILTER_FIR, "delay", nullptr, 1.0, taps.data(), int32_t(taps.size())};
-        state().leadBuffs[lead].dispFilter[kEmg] = newSignalFilter(reinterpret_cast<const SignalFilterConf *>(&conf));
-    }
+    void install(int lead) { state().leadBuffs[lead].dispFilter[kEmg] = newSignalFilter(reinterpret_cast<const SignalFilterConf *>(&conf)); }
     std::vector<double> taps;
-    FirFilterConf conf{};
+    FirFilterConf conf{SIGNAL_FILTER_FIR, "delay", nullptr, 1.0, taps.data(), int32_t(taps.size())};
 };
 
 TEST_F(FrontEnd, PacePulseIsCutBeforeFilteringAndItsMarkerFollowsTheFilterDelay)
@@ -139,7 +135,8 @@ TEST_F(FrontEnd, PacePulseIsCutBeforeFilteringAndItsMarkerFollowsTheFilterDelay)
     // 3 ms after the mark, 2 before: the spike on sample 300 is bridged over 299..302; its marker leaves
     // the 100-sample delay line on 399..402, behind the display delay 5 on 404..407. Normalised
     // (paceInhib 1): 200 -> 300, 1500 -> 1000, 40 -> 0. Without removal the spike reaches frame 305.
-    const struct { int paceFilter, spike, paceInhib, marker; } cases[] = {{1, 800, 0, 800}, {1, 1500, 0, 1500}, {1, 200, 1, 300}, {1, 1500, 1, 1000}, {1, 800, 1, 800},
+    const struct { int paceFilter, spike, paceInhib, marker; } cases[] = {
+        {1, 800, 0, 800}, {1, 1500, 0, 1500}, {1, 200, 1, 300}, {1, 1500, 1, 1000}, {1, 800, 1, 800},
                  {1, 40, 1, 0},    {0, 800, 0, 800}};
     DelayFir fir(5);
     for (const auto &c : cases) {
@@ -153,7 +150,8 @@ TEST_F(FrontEnd, PacePulseIsCutBeforeFilteringAndItsMarkerFollowsTheFilterDelay)
         _update_all_delay(monitor());
         ASSERT_EQ(getCurTotalDelay(), c.paceFilter ? 105 : 5);
         log.clear();
-        const std::vector<int> out = run(frames(600, [&](int n, int *f) { f[0] = n == 300 ? 0x4000 : 0, f[1] = 1000 + (n == 300 ? c.spike : 0); }));
+        const std::vector<int> out =
+            run(frames(600, [&](int n, int *f) { f[0] = n == 300 ? 0x4000 : 0, f[1] = 1000 + (n == 300 ? c.spike : 0); }));
         for (int n = 0; n < 600; ++n) {
             const bool spike = c.paceFilter ? n >= 404 && n <= 407 : n == 305;
             ASSERT_EQ(word(out, n, 1), spike ? 1000 + c.marker : 1000) << n;
