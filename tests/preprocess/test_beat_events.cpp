@@ -147,14 +147,11 @@ TEST_P(BeatEventPositions, EveryBeatWithin60MsOfItsRWave)
     }
 }
 
-std::vector<Case> cases()
+std::vector<Case> cases()  // chest only with "auto": it picks a chest lead itself
 {
     std::vector<Case> out;
     for (int method : {0, 1, 2, 3})
-        for (int fs : {1000, 2000}) {
-            out.push_back({method, fs, false, "II"});
-            out.push_back({method, fs, true, "auto"});  // picks a chest lead itself
-        }
+        for (int fs : {1000, 2000}) out.push_back({method, fs, false, "II"}), out.push_back({method, fs, true, "auto"});
     return out;
 }
 

@@ -1,10 +1,7 @@
-// The coefficient records of the display filter catalogues: |H(f)| of each
-// record's impulse response against tools/filter_responses.py (which derives
-// the responses on its own from the integer rule table, the listed IIR
-// coefficients and the FIR tap tables), which also pins the records shared
-// ("lpass 270" on the "lpass 380" taps, "trap_50"), the cut-offs and the cry
-// gain, and with the rule table the integer records' taps; the FIR tables'
-// fixed taps, symmetry and sums; and the display path on a real recording.
+// The display filter records: |H(f)| of each impulse response against tools/filter_responses.py
+// (its own integer rule table, IIR coefficients and the FIR tables; it pins shared records, cut-offs,
+// the cry gain and the integer taps); the FIR tables' fixed taps, symmetry and sums; and the display
+// path on a real recording.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -47,8 +44,7 @@ std::vector<Reference> readReferences()
             std::getline(s >> std::ws, refs.back().name);
         } else if (!refs.empty()) {
             double f = 0.0, g = 0.0;
-            s >> f >> g;
-            refs.back().gains.emplace_back(f, g);
+            if (s >> f >> g) refs.back().gains.emplace_back(f, g);
         }
     }
     return refs;
@@ -87,13 +83,8 @@ TEST(FilterBankRecords, ResponsesMatchTheIndependentDerivation)
 
 // ---- FIR tap tables ------------------------------------------------------------------
 
-struct TapTable {
-    const char *record;
-    int fs;
-    const double *taps;
-    int n, lead;    // taps; leading zero taps in front of the symmetric design
-    double sum, first, second, centre;  // centre: the later middle tap for even n
-};
+// n taps, the first `lead` of them zero in front of the symmetric design; centre: the later middle tap for even n.
+struct TapTable { const char *record; int fs; const double *taps; int n, lead; double sum, first, second, centre; };
 
 const TapTable kTables[] = {
     {"1000 lpass 20", 1000, kFir1000Lpass20, 113, 0, 1.0, 0.0008219856974498, 0.0009472792117736, 0.04626986936017},
@@ -199,8 +190,7 @@ TEST_F(DisplayPath, RemovesMainsAndBaselineWanderOnRecord100)
         GTEST_SKIP() << "recordings not found under " << kData;
     const std::vector<double> ecg = firstSeconds(kData + "/mitdb/100");
     const std::vector<double> wander = firstSeconds(kData + "/nstdb/bw");
-    ASSERT_EQ(ecg.size(), kSeconds * 1000);
-    ASSERT_EQ(wander.size(), ecg.size());
+    ASSERT_TRUE(ecg.size() == kSeconds * 1000 && wander.size() == ecg.size());
     std::vector<double> mains = ecg, drifting = ecg;
     for (size_t n = 0; n < ecg.size(); ++n) mains[n] += 1000.0 * std::sin(2.0 * M_PI * 50.0 * double(n) / 1000.0), drifting[n] += wander[n];
     const std::vector<double> clean = display(ecg), hum = display(mains), wandered = display(drifting);

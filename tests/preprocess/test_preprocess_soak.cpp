@@ -111,8 +111,7 @@ TEST_F(FrontEnd, FiveMinutesOfTwelveLeadFramesInRandomBlocksAllocatingNothing)
     uint64_t hashes[2] = {};
     long allocations[2] = {};
     for (int k = 0; k < 2; ++k) {
-        confs[k].paceFilter = confs[k].paceInhib = 1;
-        confs[k].paceRemoveMs = 3;
+        confs[k].paceFilter = confs[k].paceInhib = 1, confs[k].paceRemoveMs = 3;
         ASSERT_EQ(start(confs[k]), 0);
         ASSERT_EQ(ecgPreprocessSetFilter("0.67", "50", "35"), 0);
         ASSERT_EQ(ecgPreprocessSetFuzzFilter(1), 0);
