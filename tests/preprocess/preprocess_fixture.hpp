@@ -1,13 +1,13 @@
-// Shared pieces of the front-end tests: a host that records its callbacks, a
-// default configuration (1000 counts per millivolt, so counts are
-// microvolts), frame builders and the fixture that stops the library after
-// every test.
+// Shared pieces of the front-end tests: a host that records its callbacks, a default configuration
+// (1000 counts per mV: counts are microvolts), frame builders and a fixture that stops the library.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <initializer_list>
 #include <functional>
 #include <string>
 #include <vector>
@@ -39,20 +39,20 @@ struct HostRecord {
 inline PreprocessConf defaultConf(const char *wire = "12", const char *data = "SLR", int fs = 1000)
 {
     PreprocessConf c{};
-    c.fs = fs;
-    c.lsbMv = 1000;
-    c.wireType = wire;
-    c.dataType = data;
-    c.hrLead = "II";
-    c.respLead = "II";
-    c.printFunc = LogCapture::hook;
-    c.onFilterSetting = HostRecord::onFilterSetting;
-    c.onHrLead = HostRecord::onHrLead;
-    c.onHeartBeat = HostRecord::onHeartBeat;
-    c.onHeartRate = HostRecord::onHeartRate;
-    c.onRespRate = HostRecord::onRespRate;
-    c.onQuality = HostRecord::onQuality;
-    c.onStatus = HostRecord::onStatus;
+    c.fs = fs, c.lsbMv = 1000, c.wireType = wire, c.dataType = data, c.hrLead = c.respLead = "II";
+    c.printFunc = LogCapture::hook, c.onFilterSetting = HostRecord::onFilterSetting, c.onHrLead = HostRecord::onHrLead;
+    c.onHeartBeat = HostRecord::onHeartBeat, c.onHeartRate = HostRecord::onHeartRate, c.onRespRate = HostRecord::onRespRate;
+    c.onQuality = HostRecord::onQuality, c.onStatus = HostRecord::onStatus;
+    return c;
+}
+
+// A host with no callbacks and a print hook that drops every line.
+inline PreprocessConf silentConf(const char *wire = "12", const char *data = "SLR", int fs = 1000)
+{
+    PreprocessConf c = defaultConf(wire, data, fs);
+    c.printFunc = [](const char *) {};
+    c.onFilterSetting = nullptr, c.onHrLead = nullptr, c.onStatus = nullptr, c.onQuality = nullptr;
+    c.onHeartBeat = nullptr, c.onHeartRate = c.onRespRate = nullptr;
     return c;
 }
 
@@ -64,6 +64,20 @@ inline std::vector<int> frames(int n, const std::function<void(int, int *)> &gen
     const size_t size = size_t(getCurInFrame());
     std::vector<int> in(size_t(n) * size, 0);
     for (int k = 0; k < n; ++k) gen(k, &in[size_t(k) * size]);
+    return in;
+}
+
+// n frames that all start with the given words (the rest 0).
+inline std::vector<int> frames(int n, std::initializer_list<int> words)
+{
+    return frames(n, [&](int, int *f) { std::copy(words.begin(), words.end(), f); });
+}
+
+// Lead I alone: frames of (status 0, x) for a one-channel layout.
+inline std::vector<int> oneLeadFrames(const std::vector<double> &x)
+{
+    std::vector<int> in;
+    for (double v : x) in.insert(in.end(), {0, int(std::lround(v))});
     return in;
 }
 
