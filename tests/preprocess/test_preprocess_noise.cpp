@@ -89,6 +89,8 @@ TEST(QuanNoiseRemove, HoldsExcursionsThatReturnWithin50)
         {30, 3, 40, -1, -1, "40 uV for three samples strays 40 <= 50"},
         {30, 3, 50, -1, -1, "50 strays exactly 50: still held"},
         {30, 3, 60, 40, 42, "60 > 50 passes at 40; 41, 42 follow; the held 60 never returns at 43"},
+        {30, 3, -50, -1, -1, "a dip of 50: held"},
+        {30, 3, -60, 40, 42, "a dip of 60 passes like the rise"},
         {20, 60, 100, 30, 79, "a lasting step passes with the look-ahead's lag"},
     };
     for (const auto &c : cases) {
