@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """Expected baseline-wander removal of the 1000 Hz display path "0.67" / "50"
-/ "40" on real baseline wander, for tests/preprocess/test_filter_bank_recording.cpp.
+/ "40" on real baseline wander, for tests/preprocess/test_filter_bank_records.cpp.
 
 That choice runs the extra 0.01 Hz moving-average high-pass (delay 0), the
 comb "comb 50 0.6" and the FIR "lpass 42". Their impulse responses come from

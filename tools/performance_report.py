@@ -202,8 +202,8 @@ def main():
       "(`peak_rss_kB`, which also counts the benchmark's own input and the program)."
       % (r["mon_heap_kB"], r["peak_rss_kB"]))
     w("")
-    w("No heap allocation happens in `ecgPreprocessDoPreprocess` over ten minutes of 12-lead frames, "
-      "quality reports included: tests/preprocess/test_preprocess_alloc.cpp counts them with a "
+    w("No heap allocation happens in `ecgPreprocessDoPreprocess` over five minutes of 12-lead frames, "
+      "quality reports included: tests/preprocess/test_preprocess_soak.cpp counts them with a "
       "replaced allocator.")
     w("")
     # What follows the marker (the profile notes and the accumulator
