@@ -227,5 +227,21 @@ TEST_F(SafeProfile, SwitchTakesZeroOrOneFromTheHostOrTheConfigurationFile)
     }
 }
 
+// Switched in the middle of a 3 Hz, 1 mV sine through "0.67", "60", "40" (the profile changes how the 60 Hz comb
+// is stepped: the chain restarts on the current sample): the output moves no faster than the sine's steepest step
+// 2 pi 3 uV per sample, plus 0.2 % of the at most 2 mV offset that fades, plus rounding.
+TEST_F(SafeProfile, SwitchInTheMiddleOfARecordHasNoGlitch)
+{
+    const auto sine = [](int from, int n) { return signal(n, 1000, [from](double t) { return 1000.0 * std::sin(2 * kPi * 3 * (t + from / 1000.0)); }); };
+    for (int to : {1, 0}) {
+        startWith(1 - to);
+        ecgPreprocessSetFilter("0.67", "60", "40");
+        double last = feed(sine(0, 8000)).back(), worst = 0.0;
+        ASSERT_EQ(ecgPreprocessSetSafeMode(to), 0);
+        for (double v : feed(sine(8000, 3000))) worst = std::max(worst, std::fabs(v - last)), last = v;
+        EXPECT_LE(worst, 18.85 + 4.0 + 1.0) << to;
+    }
+}
+
 }  // namespace
 }  // namespace tessivar::test
