@@ -24,6 +24,7 @@ links, and a test run that stops at the first failure.  On the shared
 import argparse
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -194,7 +195,7 @@ def configure(build_dir, env):
     base = ["cmake", "-S", ".", "-B", build_dir, "-G", "Ninja", "-DTESSIVAR_SANITIZE=OFF"]
     lld = ["-DCMAKE_EXE_LINKER_FLAGS=-fuse-ld=lld", "-DCMAKE_SHARED_LINKER_FLAGS=-fuse-ld=lld",
            "-DCMAKE_MODULE_LINKER_FLAGS=-fuse-ld=lld"]
-    if subprocess.run(["which", "ld.lld"], capture_output=True).returncode == 0:
+    if shutil.which("ld.lld"):
         rc, _ = run(base + lld, env)
         if rc == 0:
             return
@@ -246,8 +247,10 @@ def main():
     if dirty:
         sys.exit("uncommitted changes in mutated files:\n" + dirty)
 
-    env = dict(os.environ, CMAKE_CXX_COMPILER_LAUNCHER="ccache", CMAKE_C_COMPILER_LAUNCHER="ccache",
-               CCACHE_BASEDIR="/work")
+    env = dict(os.environ)
+    if shutil.which("ccache"):  # a rebuilt file is often one compiled before
+        env.update(CMAKE_CXX_COMPILER_LAUNCHER="ccache", CMAKE_C_COMPILER_LAUNCHER="ccache",
+                   CCACHE_BASEDIR=os.path.dirname(ROOT))
     build_dir = args.build_dir
     configure(build_dir, env)
     build = ["cmake", "--build", build_dir, "-j", str(args.jobs)]
