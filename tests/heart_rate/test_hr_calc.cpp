@@ -306,6 +306,27 @@ TEST_F(HrCalc, MethodTwoReadsFlaggedSamplesAndBadFramesAreHarmless)
     EXPECT_EQ(hrCalcState().detector, nullptr);
 }
 
+TEST_F(HrCalc, ShortestStoredIntervalAndFastestRateForRespiration)
+{
+    // Method 2 reports every beat at the same lag, so the stored interval is the beats' spacing: 151 is kept, 150 not.
+    for (const auto &[gap, stored] : {std::pair{150, 800}, {151, 151}}) {
+        start(2);
+        std::vector<int64_t> peaks = tessivar::test::regularPeaks(500, 800, 10000);
+        peaks.push_back(peaks.back() + gap);
+        feed({{}, tessivar::test::beatsAt(1000, 12000, peaks, {{0.0, 1000.0, 0.008}})}, 0, 12000, 2);
+        EXPECT_EQ(hrCalcState().rrArray[0], stored) << gap;
+    }
+    // 200 ms: 60000/200 = 300 reaches respiration; 199/200 alternating: 12*60000/2394 = 300.75 -> 301 does not.
+    for (const auto &[odd, rate, forwarded] : {std::tuple{200, 300, 1}, {199, 301, 0}}) {
+        start(2);
+        std::vector<int64_t> peaks = {500};
+        while (peaks.back() < 9000) peaks.push_back(peaks.back() + (peaks.size() % 2 ? 200 : odd));
+        feed({{}, tessivar::test::beatsAt(1000, 10000, peaks, {{0.0, 1000.0, 0.008}})}, 0, 10000, 2);
+        EXPECT_GT(count("rate:" + std::to_string(rate)), 0) << rate;
+        EXPECT_EQ(count("resp:" + std::to_string(rate)), forwarded) << rate;
+    }
+}
+
 R rrFeed(const R &rrs, bool fresh = true)
 {
     if (fresh) init_rr2hr();
@@ -454,24 +475,3 @@ TEST(HrPipeline, MitdbFirstSixMinutesMatchTheGoldenCounts)
 }
 
 }  // namespace
-
-TEST_F(HrCalc, ShortestStoredIntervalAndFastestRateForRespiration)
-{
-    // Method 2 reports every beat at the same lag, so the stored interval is the beats' spacing: 151 is kept, 150 not.
-    for (const auto &[gap, stored] : {std::pair{150, 800}, {151, 151}}) {
-        start(2);
-        std::vector<int64_t> peaks = tessivar::test::regularPeaks(500, 800, 10000);
-        peaks.push_back(peaks.back() + gap);
-        feed({{}, tessivar::test::beatsAt(1000, 12000, peaks, {{0.0, 1000.0, 0.008}})}, 0, 12000, 2);
-        EXPECT_EQ(hrCalcState().rrArray[0], stored) << gap;
-    }
-    // 200 ms: 60000/200 = 300 reaches respiration; 199/200 alternating: 12*60000/2394 = 300.75 -> 301 does not.
-    for (const auto &[odd, rate, forwarded] : {std::tuple{200, 300, 1}, {199, 301, 0}}) {
-        start(2);
-        std::vector<int64_t> peaks = {500};
-        while (peaks.back() < 9000) peaks.push_back(peaks.back() + (peaks.size() % 2 ? 200 : odd));
-        feed({{}, tessivar::test::beatsAt(1000, 10000, peaks, {{0.0, 1000.0, 0.008}})}, 0, 10000, 2);
-        EXPECT_GT(count("rate:" + std::to_string(rate)), 0) << rate;
-        EXPECT_EQ(count("resp:" + std::to_string(rate)), forwarded) << rate;
-    }
-}
