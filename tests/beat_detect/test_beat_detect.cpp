@@ -441,6 +441,26 @@ TEST(Eplimited, SearchBackAndThresholdReset)
     for (int k = 1; k <= 10; ++k) EXPECT_NEAR(double((first + k)->first - (first + k)->second), 19500.0 + 1000.0 * k, 20.0);
 }
 
+TEST(Eplimited, TenthQueuedDetectionWrapsTheQueueAndDropsTheNine)
+{
+    // The third beat is detected (331 samples old) 269 samples before its release at age 600; nine detections
+    // still queued then make it the tenth: the count wraps to 0 and only that beat is lost.
+    const std::vector<double> x = sixty();
+    Detector ref, d;
+    const Found all = ref.feed(x);
+    ASSERT_GE(all.size(), 6u);
+    const long cut = long(all[2].first - (600 - 331));
+    Found found = d.feed(std::vector<double>(x.begin(), x.begin() + cut));
+    tessivar::EpBeatStage &q = d.s().s;
+    ASSERT_EQ(q.beatQueueCount, 0);
+    std::fill(q.beatQueue, q.beatQueue + 9, 1), q.beatQueueCount = 9;
+    const Found rest = d.feed(std::vector<double>(x.begin() + cut, x.end()));
+    found.insert(found.end(), rest.begin(), rest.end());
+    Found expected = all;
+    expected.erase(expected.begin() + 2);
+    EXPECT_EQ(found, expected);
+}
+
 TEST(AnalyzeBeat, OnsetOffsetAndAmplitudeOfKnownShapes)
 {
     // At 1000 Hz: fiducial 200, slopes searched 125..274, edge searches 20 and 30 samples, late
@@ -473,9 +493,9 @@ TEST(AnalyzeBeat, OnsetOffsetAndAmplitudeOfKnownShapes)
 
 struct Handle {
     BeatDetect *h = nullptr;
-    explicit Handle(int32_t method, int32_t fs = 1000)  // creation initialises the detector
+    explicit Handle(int32_t method, int32_t fs = 1000, int32_t minHR = 0)  // creation initialises the detector
     {
-        const BeatDetectConf c = {"t", nullptr, fs, 0, method, 0, 0};
+        const BeatDetectConf c = {"t", nullptr, fs, 0, method, 0, minHR};
         h = newBeatDetect(&c);
     }
     ~Handle() { delBeatDetect(&h); }
@@ -599,6 +619,26 @@ TEST(Corvane, RestartBehavesLikeANewInstanceAndBadConfigurationsAreRefused)
         }
     }
     EXPECT_GE(log.count("Input parameter exception."), 8);
+}
+
+TEST(Corvane, LongPauseAtTheLowestRateAndTheIndexRebase)
+{
+    for (int32_t method : kMethods) {
+        // Minimum rate 1: after a 12 s pause the search-back window is far longer than the rings; it is cut to
+        // them and the rhythm is found again.
+        Handle slow(method, 1000, 1);
+        std::vector<int64_t> peaks = regularPeaks(500, 1000, 8000), after = regularPeaks(20500, 1000, 30000);
+        peaks.insert(peaks.end(), after.begin(), after.end());
+        const std::vector<int64_t> found = slow.feed(toInt16(beatsAt(1000, 30000, peaks, normalBeat())));
+        EXPECT_GE(std::count_if(found.begin(), found.end(), [](int64_t b) { return b > 20000; }), 7) << method;
+        // 10 s before indexes move back by 1e9 (at 2e9): the rhythm is found across the move as by a new instance.
+        Handle h(method);
+        cv::Detector &d = h.state();
+        d.sampleIndex = 2000000000 - 10000, d.initStart = d.sampleIndex - d.lpDelay;
+        const std::vector<int64_t> beats = regularPeaks(500, 1000, 20000);
+        expectBeats(h.feed(toInt16(beatsAt(1000, 20000, beats, normalBeat()))), beats, 3, 3000, 20000 - 2100);
+        EXPECT_LT(d.sampleIndex, 1000000000 + 20000);
+    }
 }
 
 // MIT-BIH 100 at its own 360 Hz: both adaptive-threshold detectors and the offline finder above 99 %.
