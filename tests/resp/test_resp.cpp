@@ -69,6 +69,29 @@ TEST(Dsp, BadArgumentsPrintTheErrorLine)
     ::testing::internal::GetCapturedStdout();
 }
 
+TEST(Dsp, ComplexHelpersAndTheSlidingTransform)
+{
+    const DspComplex a{1, 2}, b{3, -4};
+    DspComplex p{}, q{}, d{}, e{std::log(2.0), M_PI / 2}, u{};
+    dsp_complex_multiply(a, b, &p), dsp_complex_add(a, b, &q), dsp_complex_subtract(a, b, &d), dsp_complex_exp(&e), dsp_imagine_exp(M_PI, &u);
+    // (1+2j)(3-4j) = 11+2j, sum 4-2j, difference -2+6j, 2 e^(j pi/2) = 2j, e^(j pi) = -1
+    EXPECT_EQ((Vec{p.re, p.im, q.re, q.im, d.re, d.im}), (Vec{11, 2, 4, -2, -2, 6}));
+    EXPECT_TRUE(std::fabs(e.re) < 1e-15 && std::fabs(e.im - 2) < 1e-15 && std::fabs(u.re + 1) < 1e-15);
+    // Window x[t..t+7] oldest first: (X_k + x_new - x_old) e^(j 2 pi k / 8) is the DFT of the window one later.
+    const int n = 8;
+    Vec x(n + 1);
+    for (int i = 0; i <= n; ++i) x[size_t(i)] = std::sin(0.7 * i) + 0.1 * i;
+    const auto dft = [&](int start, int k) {
+        std::complex<double> s = 0;
+        for (int m = 0; m < n; ++m) s += x[size_t(start + m)] * std::polar(1.0, -2 * M_PI * k * m / n);
+        return s;
+    };
+    std::vector<DspComplex> spectrum(n);
+    for (int k = 0; k < n; ++k) spectrum[size_t(k)] = {dft(0, k).real(), dft(0, k).imag()};
+    ASSERT_EQ(dsp_sft(spectrum.data(), n, DspComplex{x[n], 0}, DspComplex{x[0], 0}), 0);
+    for (int k = 0; k < n; ++k) EXPECT_LT(std::abs(std::complex<double>(spectrum[size_t(k)].re, spectrum[size_t(k)].im) - dft(1, k)), 1e-12) << k;
+}
+
 TEST(Dsp, ZoomInFillsAMinuteThenSlides)
 {
     // rate 4, factor 2: 120 decimated values a minute in a history of 1024.
