@@ -220,6 +220,11 @@ TEST(SegmentQuality, GradesAndRefusals)
         EXPECT_EQ(getSegmentQuality(k.x.data(), int32_t(k.x.size()), k.fs, k.scale), k.grade) << k.why;
     EXPECT_EQ(getSegmentQuality(nullptr, 100, 100, 200), -1);
     EXPECT_EQ(getSegmentQualitySimple(nullptr, 100, 100, 200), 99);
+    // Simple grade at scale 200: flat below 0.02 mV (4 units), bad above 10 mV (2000 units).
+    const auto step = [](int p2p) { return samples(50, [p2p](int i) { return i < 25 ? -p2p / 2 : p2p - p2p / 2; }); };
+    Ints simple;
+    for (int p2p : {3, 4, 2000, 2001}) simple.push_back(getSegmentQualitySimple(step(p2p).data(), 50, 0, 200));
+    EXPECT_EQ(simple, (Ints{3, 0, 0, 2}));
     EXPECT_EQ(std::make_pair(log.count("[E]{sig_quality}"), log.count("input error")), std::make_pair(5, 5));
 }
 
