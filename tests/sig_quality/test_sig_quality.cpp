@@ -17,6 +17,7 @@
 #include "records/resample.hpp"
 #include "records/wfdb.hpp"
 #include "support/log_capture.hpp"
+#include "support/temp_dir.hpp"
 #include "tessivar/ecg_preprocess.h"
 #include "tessivar/sig_quality.h"
 #include "tessivar/sig_quality_c.h"
@@ -136,6 +137,21 @@ TEST(SignalQualityScores, CleanSignalReportsOnceScoresSurviveClear)
     s.q->callback = nullptr;  // no callback: the stored scores stay
     s.feed(4000, loud);
     EXPECT_EQ(std::make_pair(s.q->baseScore, s.q->emgScore), std::make_pair(0.0f, 0.0f));
+}
+
+TEST(SignalQualityScores, DebugStreamsRecordSamplesAndScores)
+{
+    // Window 2: -32768 primes the low-pass far above the top level, the high-pass starts at 0. Sample 1 ends a
+    // window: base 0 (one sample), emg 100 (needs 0); sample 3 ends the next: base 100.
+    tessivar::test::TempDir dir;
+    SignalQualityConf c = conf(1000, 2);
+    c.dataPath = dir.path().c_str();
+    {
+        Scorer s(c);
+        s.feed(3, [](int n) { return n == 0 ? -32768.0 : n == 1 ? 0.0 : 32767.0; });
+    }
+    EXPECT_EQ(tessivar::test::readText(dir / "in.csv"), "-32768\n0\n32767\n");
+    EXPECT_EQ(tessivar::test::readText(dir / "out.csv"), "0,100,-1\n0,100,-1\n100,100,-1\n");
 }
 
 TEST(SignalQualityScores, LadderCountingRules)
