@@ -17,6 +17,7 @@
 #include "records/frames.hpp"
 #include "records/simulator.hpp"
 #include "records/wfdb.hpp"
+#include "support/front_end_run.hpp"
 #include "support/log_capture.hpp"
 #include "tessivar/hr_calc.h"
 #include "tessivar/rr2hr.h"
@@ -392,17 +393,14 @@ std::vector<int64_t> beatFrames(const std::string &wire, const std::string &data
     c.dataType = data.c_str();
     c.hrLead = c.respLead = "II";
     c.printFunc = [](const char *) {};
-    EXPECT_EQ(ecgPreprocessInit(&c), 0);
-    ecgPreprocessSetBeatEventCallback(
-        [](const EcgBeatEvent *e, void *user) { static_cast<std::vector<int64_t> *>(user)->push_back(e->frame); }, &beats);
-    ecgPreprocessSetFilter("0.67", "50", "35");
-    const int in = getCurInFrame(), block = 50;
-    std::vector<int> out(size_t(block * getCurOutFrame()));
-    for (int64_t f = 0, count = int64_t(frames.size()) / in; f < count; f += block) {
-        ecgPreprocessDoPreprocess(int(std::min<int64_t>(block, count - f)), frames.data() + f * in, out.data());
-        if (rates != nullptr) rates->push_back(getCurHeartRate());
-    }
-    ecgPreprocessDenit();
+    EXPECT_TRUE(tessivar::test::runFrames(
+        c, frames, 50,
+        [&beats] {
+            ecgPreprocessSetBeatEventCallback(
+                [](const EcgBeatEvent *e, void *user) { static_cast<std::vector<int64_t> *>(user)->push_back(e->frame); }, &beats);
+            ecgPreprocessSetFilter("0.67", "50", "35");
+        },
+        [rates] { if (rates != nullptr) rates->push_back(getCurHeartRate()); }));
     return beats;
 }
 

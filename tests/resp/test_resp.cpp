@@ -19,6 +19,7 @@
 #include "records/wfdb.hpp"
 #include "resp/resp.hpp"
 #include "resp/resp_band_taps.hpp"
+#include "support/front_end_run.hpp"
 #include "support/log_capture.hpp"
 #include "tessivar/ecg_preprocess.h"
 #include "tessivar/kt_dsp.h"
@@ -497,12 +498,8 @@ std::vector<int> heldRates(const tessivar::records::Record &r, size_t seconds)
     conf.wireType = layout.wireType.c_str(), conf.dataType = layout.dataType.c_str();
     conf.hrLead = conf.respLead = "II";
     conf.printFunc = [](const char *) {};
-    EXPECT_EQ(ecgPreprocessInit(&conf), 0);
-    const size_t in = size_t(getCurInFrame());
-    std::vector<int> out(size_t(getCurOutFrame()) * 1000), held;
-    for (size_t sec = 0; (sec + 1) * 1000 * in <= frames.size(); ++sec)
-        ecgPreprocessDoPreprocess(1000, frames.data() + sec * 1000 * in, out.data()), held.push_back(getCurRespRate());
-    ecgPreprocessDenit();
+    std::vector<int> held;
+    EXPECT_TRUE(tessivar::test::runFrames(conf, frames, 1000, [] {}, [&held] { held.push_back(getCurRespRate()); }));
     return held;
 }
 
